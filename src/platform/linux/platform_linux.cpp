@@ -1,0 +1,112 @@
+// Linux implementations of the platform services.
+#include "platform/platform.h"
+
+#include "framework/memory.h"
+
+#include <EGL/egl.h>
+#include <SDL2/SDL.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+int linuxSetSwapInterval(int interval) {
+    if (SDL_GL_GetCurrentContext()) return SDL_GL_SetSwapInterval(interval) == 0;
+    EGLDisplay display = eglGetCurrentDisplay();
+    if (display == EGL_NO_DISPLAY) return 0;
+    return eglSwapInterval(display, interval) == EGL_TRUE;
+}
+
+// The renderer's table asks for the WGL name "wglSwapIntervalEXT" like every other entry point;
+// on Linux that slot is served by this layer's own swap-interval function.
+int swapIntervalSlot(int interval) { return linuxSetSwapInterval(interval); }
+
+GlProc linuxGetGlProc(const char* name) {
+    if (std::strcmp(name, "wglSwapIntervalEXT") == 0) return reinterpret_cast<GlProc>(&swapIntervalSlot);
+    if (SDL_GL_GetCurrentContext()) return reinterpret_cast<GlProc>(SDL_GL_GetProcAddress(name));
+    return reinterpret_cast<GlProc>(eglGetProcAddress(name));
+}
+
+void linuxSleepMs(uint32_t milliseconds) {
+    timespec wait{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+    }
+}
+
+struct ThreadStart {
+    ThreadEntry entry;
+    void* argument;
+    int raisedPriority;
+};
+
+void* threadTrampoline(void* raw) {
+    ThreadStart start = *static_cast<ThreadStart*>(raw);
+    memFree(raw);
+    if (start.raisedPriority) {
+        // Real-time scheduling needs privileges; a lower nice value is the fallback. Either may
+        // be refused, and the thread then runs at normal priority.
+        sched_param param{};
+        param.sched_priority = sched_get_priority_min(SCHED_RR) + 1;
+        if (pthread_setschedparam(pthread_self(), SCHED_RR, &param) != 0)
+            (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), -10);
+    }
+    start.entry(start.argument);
+    return nullptr;
+}
+
+int linuxStartThread(ThreadEntry entry, void* argument, int raisedPriority) {
+    auto* start = static_cast<ThreadStart*>(memAlloc(sizeof(ThreadStart)));
+    if (!start) return 0;
+    *start = {entry, argument, raisedPriority};
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, threadTrampoline, start) != 0) {
+        memFree(start);
+        return 0;
+    }
+    pthread_detach(thread);
+    return 1;
+}
+
+void* linuxReadWholeFile(const char* path, size_t* size) {
+    if (size) *size = 0;
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return nullptr;
+    void* data = nullptr;
+    long length = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+    if (length >= 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+        // One spare zero byte so text files can be used as strings.
+        data = memAlloc(static_cast<size_t>(length) + 1);
+        if (data && std::fread(data, 1, static_cast<size_t>(length), file) != static_cast<size_t>(length)) {
+            memFree(data);
+            data = nullptr;
+        }
+    }
+    std::fclose(file);
+    if (data && size) *size = static_cast<size_t>(length);
+    return data;
+}
+
+void linuxMessageBox(const char* text) {
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "", text, nullptr) != 0)
+        std::fprintf(stderr, "%s\n", text);
+}
+
+constexpr PlatformServices kLinuxServices = {
+    linuxGetGlProc, linuxSetSwapInterval, linuxSleepMs, linuxStartThread, linuxReadWholeFile, linuxMessageBox,
+};
+
+PlatformServices services = kLinuxServices;
+
+} // namespace
+
+PlatformServices* platformServices() { return &services; }
+
+void resetPlatformServices() { services = kLinuxServices; }

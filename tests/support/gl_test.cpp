@@ -1,0 +1,42 @@
+#include "support/gl_test.h"
+
+#include "platform/headless_gl.h"
+#include "renderer/gl_entries.h"
+#include "renderer/renderer.h"
+
+namespace {
+bool contextOpen = false;
+bool entriesLoaded = false;
+} // namespace
+
+void GlTest::SetUpTestSuite() {
+    if (!contextOpen) contextOpen = openHeadlessGl(kGlTestSurfaceSize, kGlTestSurfaceSize) == 1;
+    if (contextOpen && !entriesLoaded) entriesLoaded = loadGlEntryPoints(glEntryTable()) == 1;
+}
+
+void GlTest::SetUp() {
+    ASSERT_TRUE(contextOpen) << "no headless GL context";
+    ASSERT_TRUE(entriesLoaded) << "GL entry points did not resolve";
+    while (glGetError() != GL_NO_ERROR) {
+    }
+}
+
+std::vector<uint8_t> readTexture(uint32_t texture, int32_t* width, int32_t* height) {
+    GLint w = 0, h = 0;
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    if (width) *width = w;
+    if (height) *height = h;
+    return pixels;
+}
+
+std::vector<uint8_t> readFramebuffer(int32_t x, int32_t y, int32_t width, int32_t height) {
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}

@@ -1,0 +1,22 @@
+// Test fixture for suites that need a current GL context (headless Mesa) and the entry table.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+// Size of the default framebuffer every GL test draws into.
+constexpr int32_t kGlTestSurfaceSize = 256;
+
+class GlTest : public ::testing::Test {
+  protected:
+    // Opens the process's one headless context and loads the GL entry table, once.
+    static void SetUpTestSuite();
+    void SetUp() override;
+};
+
+// RGBA8 pixels of a 2D texture's level 0.
+std::vector<uint8_t> readTexture(uint32_t texture, int32_t* width = nullptr, int32_t* height = nullptr);
+// RGBA8 pixels of the default framebuffer's colour buffer over x, y, w, h.
+std::vector<uint8_t> readFramebuffer(int32_t x, int32_t y, int32_t width, int32_t height);
