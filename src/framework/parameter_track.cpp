@@ -78,10 +78,15 @@ int32_t findKeyIndex(const ParameterTrack* track, int32_t tick) {
     return lo - 1;
 }
 
-int32_t floorToInt(float value) {
+int32_t truncateToInt(float value) {
     // The comparison is false for NaN as well.
     if (!(value >= -2147483648.0f && value < 2147483648.0f)) return INT32_MIN;
-    auto truncated = static_cast<int32_t>(value);
+    return static_cast<int32_t>(value);
+}
+
+int32_t floorToInt(float value) {
+    int32_t truncated = truncateToInt(value);
+    if (truncated == INT32_MIN) return truncated;
     if (static_cast<float>(truncated) == value) return truncated;
     return value < 0.0f ? truncated - 1 : truncated;
 }

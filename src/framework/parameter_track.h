@@ -52,6 +52,8 @@ int32_t findKeyIndex(const ParameterTrack* track, int32_t tick);
 // Floor as an int32; -2147483648 (the processor's indefinite integer) for NaN and values
 // outside the int32 range.
 int32_t floorToInt(float value);
+// Truncation toward zero as an int32, with the same indefinite value for NaN and out of range.
+int32_t truncateToInt(float value);
 // Makes the registry empty (no array, no tracks) without freeing anything.
 void clearTrackRegistry(TrackRegistry* registry);
 // Frees every track and the array; the registry record itself stays, empty.

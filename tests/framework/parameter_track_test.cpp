@@ -41,7 +41,7 @@ class Tracks : public ::testing::Test {
 
 } // namespace
 
-TEST(FloorToInt, FloorsEveryFiniteValueInRange) {
+TEST(FloatToInt, FloorsEveryFiniteValueInRange) {
     struct Case {
         float in;
         int32_t out;
@@ -65,7 +65,15 @@ TEST(FloorToInt, FloorsEveryFiniteValueInRange) {
     for (const Case& c : cases) EXPECT_EQ(floorToInt(c.in), c.out) << c.in;
 }
 
-TEST(FloorToInt, OutOfRangeAndNanGiveTheIndefiniteValue) {
+TEST(FloatToInt, TruncationGoesTowardZero) {
+    const float in[] = {2.9f, -0.5f, -2.9f, 1.0f, -2147483648.0f};
+    const int32_t out[] = {2, 0, -2, 1, INT32_MIN};
+    for (size_t i = 0; i < std::size(in); ++i) EXPECT_EQ(truncateToInt(in[i]), out[i]) << in[i];
+    EXPECT_EQ(truncateToInt(std::numeric_limits<float>::quiet_NaN()), INT32_MIN);
+    EXPECT_EQ(truncateToInt(3e9f), INT32_MIN);
+}
+
+TEST(FloatToInt, OutOfRangeAndNanGiveTheIndefiniteValue) {
     const float cases[] = {2147483648.0f,
                            -2147483904.0f,
                            1e30f,
