@@ -1,0 +1,57 @@
+#include "renderer/uniforms.h"
+
+#include "framework/text.h"
+#include "renderer/gl_entries.h"
+
+namespace {
+
+// Sizes of the input textures, as the programs see them.
+constexpr float kGlyphAtlasSize = 1024.0f;
+constexpr float kNoiseTexture2DSize = 256.0f;
+
+} // namespace
+
+void selectProgram(int32_t program) {
+    GLX(glUseProgram)(static_cast<GLuint>(program));
+}
+
+void setUniform1i(int32_t program, const char* name, int32_t value) {
+    GLint location = GLX(glGetUniformLocation)(static_cast<GLuint>(program), name);
+    if (location >= 0) GLX(glUniform1i)(location, value);
+}
+
+void setUniform1f(int32_t program, const char* name, float value) {
+    GLint location = GLX(glGetUniformLocation)(static_cast<GLuint>(program), name);
+    if (location >= 0) GLX(glUniform1f)(location, value);
+}
+
+void setUniform2f(int32_t program, const char* name, float x, float y) {
+    GLint location = GLX(glGetUniformLocation)(static_cast<GLuint>(program), name);
+    if (location >= 0) GLX(glUniform2f)(location, x, y);
+}
+
+void setUniform3i(int32_t program, const char* name, int32_t x, int32_t y, int32_t z) {
+    GLint location = GLX(glGetUniformLocation)(static_cast<GLuint>(program), name);
+    if (location >= 0) GLX(glUniform3i)(location, x, y, z);
+}
+
+void setUniformMatrix4(int32_t program, const char* name, const float* matrix) {
+    GLint location = GLX(glGetUniformLocation)(static_cast<GLuint>(program), name);
+    if (location >= 0) GLX(glUniformMatrix4fv)(location, 1, GL_FALSE, matrix);
+}
+
+void uploadBuiltInUniforms(int32_t program, float time, uint32_t frameCount, const ViewInput* view) {
+    const float width = static_cast<float>(viewWidth());
+    const float height = static_cast<float>(viewHeight());
+    setUniform2f(program, "resolution", width, height);
+    setUniform2f(program, "fonttextureresolution", kGlyphAtlasSize, kGlyphAtlasSize);
+    setUniform2f(program, "noisetextureresolution", kNoiseTexture2DSize, kNoiseTexture2DSize);
+    setUniform1f(program, "time", time);
+    setUniform1i(program, "framecount", static_cast<int32_t>(frameCount));
+    setUniform2f(program, "mousepos", static_cast<float>(view->pointerX) / width,
+                 1.0f - static_cast<float>(view->pointerY) / height);
+    setUniform3i(program, "mousebuttons", view->buttons[0], view->buttons[1], view->buttons[2]);
+    setUniform1f(program, "tanfovy", tangent(view->fieldOfView));
+    setUniformMatrix4(program, "cameraworld", view->cameraMatrix);
+    setUniformMatrix4(program, "prevcameraworld", view->previousCameraMatrix);
+}
