@@ -2,16 +2,7 @@
 
 #include "framework/memory.h"
 #include "framework/text.h"
-
-namespace {
-
-char* copyName(const char* name) {
-    auto* copy = static_cast<char*>(memAlloc(static_cast<size_t>(textLength(name)) + 1));
-    if (copy) copyText(copy, name);
-    return copy;
-}
-
-} // namespace
+#include "renderer/shader_assembly.h"
 
 ParameterTrack* registerTrack(TrackRegistry* registry, const char* name, const int32_t* times,
                               const float* values, const int8_t* modes, int32_t n) {
@@ -35,7 +26,7 @@ int32_t createTrack(TrackRegistry* registry, const char* name) {
     // never a slot without a named track.
     auto* track = static_cast<ParameterTrack*>(memAlloc(sizeof(ParameterTrack)));
     if (!track) return -1;
-    track->name = copyName(name);
+    track->name = duplicateString(name);
     auto* grown = static_cast<ParameterTrack**>(
         track->name ? memRealloc(registry->tracks, sizeof(ParameterTrack*) * (registry->count + 1))
                     : nullptr);
