@@ -27,15 +27,15 @@
     /*  0: product of two signals */                                                                         \
     UNIT(0, Multiply, tickMultiply, noInit)                                                                  \
     /*  1: a channel's gain, asleep while silent */                                                          \
-    UNIT(1, ChannelOutput, tickSilent, noInit)                                                               \
+    UNIT(1, ChannelOutput, tickChannelOutput, noInit)                                                        \
     /*  2: sum of all inputs */                                                                              \
-    UNIT(2, Sum, tickSilent, noInit)                                                                         \
+    UNIT(2, Sum, tickSum, noInit)                                                                            \
     /*  3: starts, steals and mixes voices */                                                                \
-    UNIT(3, VoicePool, tickSilent, initWorkBuffer)                                                           \
+    UNIT(3, VoicePool, tickVoicePool, initWorkBuffer)                                                        \
     /*  4: root of every voice */                                                                            \
-    UNIT(4, VoiceOutput, tickSilent, noInit)                                                                 \
+    UNIT(4, VoiceOutput, tickVoiceOutput, noInit)                                                            \
     /*  5: attack, decay, sustain, release */                                                                \
-    UNIT(5, Envelope, tickSilent, noInit)                                                                    \
+    UNIT(5, Envelope, tickEnvelope, noInit)                                                                  \
     /*  6: low-frequency oscillator */                                                                       \
     UNIT(6, Lfo, tickSilent, noInit)                                                                         \
     /*  7: unison oscillator */                                                                              \
@@ -67,7 +67,7 @@
     /* 20: blend of two signals */                                                                           \
     UNIT(20, Crossfade, tickSilent, noInit)                                                                  \
     /* 21: sum of all inputs, a second number */                                                             \
-    UNIT(21, Sum21, tickSilent, noInit)                                                                      \
+    UNIT(21, Sum21, tickSum, noInit)                                                                         \
     /* 22: one lane on both sides */                                                                         \
     UNIT(22, ChannelSelect, tickSilent, noInit)                                                              \
     /* 23: no unit */                                                                                        \
