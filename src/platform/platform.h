@@ -61,6 +61,10 @@ struct PlatformServices {
                       int32_t alignment);
     // Releases the font and everything the rasteriser made for it; null is ignored.
     void (*closeGlyphFont)(GlyphFont* font);
+
+    // Reads at most `limit` bytes of the system's General MIDI sound bank into a block from
+    // memAlloc (caller frees); null when no bank can be read.
+    void* (*readSoundBank)(size_t limit, size_t* size);
 };
 
 // The process-wide services, initialised with this system's implementations.
