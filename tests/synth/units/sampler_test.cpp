@@ -205,12 +205,4 @@ TEST_F(SamplerTest, WithoutAWaveItIsSilent) {
     }
 }
 
-TEST_F(SamplerTest, SourceHoldsTheWaveAndOutputsNothing) {
-    UnitHarness h;
-    UnitNode* src = source(h, 1);
-    Stereo out = h.step(src);
-    EXPECT_EQ(leftOf(out), 0.0);
-    EXPECT_EQ(rightOf(out), 0.0);
-}
-
 } // namespace
