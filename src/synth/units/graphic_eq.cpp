@@ -1,7 +1,7 @@
 // GraphicEq (type 37): ten octave band-passes of 0.75 times the input, each scaled by its own
 // level control. There is no dry path.
-#include "synth/control_curves.h"
 #include "synth/unit.h"
+#include "synth/units/mappings.h"
 
 #include <bit>
 

@@ -1,7 +1,7 @@
 // SampleHold (type 55): takes a new value of its signal at a steady rate, or, as a
 // track-and-hold, follows it while the gate is low and holds it while the gate is high.
-#include "synth/control_curves.h"
 #include "synth/unit.h"
+#include "synth/units/mappings.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ void tickSampleHold(UnitNode* node) {
     if (isControlStep()) {
         state.rate = cutoffMap(control, word);
         // The voice's increment, transposed by control * 128 - 32 semitones.
-        if (word & kCutoffFromVoice) state.rate = state.rate * 0.5 * exp2Of((control - 0.25) * 128.0 / 12.0);
+        if (word & kCutoffFollowsKey) state.rate = state.rate * 0.5 * exp2Of((control - 0.25) * 128.0 / 12.0);
     }
     Stereo take;
     if (word & kTrackAndHold) {

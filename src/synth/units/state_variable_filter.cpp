@@ -1,7 +1,7 @@
 // StateVariableFilter (type 43): a chain of state-variable stages, each updated twice per
 // sample, whose low, high and band outputs are mixed by the parameter word.
-#include "synth/control_curves.h"
 #include "synth/unit.h"
+#include "synth/units/mappings.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ void tickStateVariableFilter(UnitNode* node) {
     if (isControlStep()) {
         state.frequency = cutoffMap(input(node, 1), word);
         // With the voice's increment the cutoff becomes pi times it: the filter tracks the note.
-        if (word & kCutoffFromVoice) state.frequency = state.frequency * kHalfPi;
+        if (word & kCutoffFollowsKey) state.frequency = state.frequency * kHalfPi;
         state.damping = clampOf(1.0 - input(node, 2), 0.0, k0p99765);
     }
     Stereo f = state.frequency;

@@ -1,7 +1,7 @@
 // ThreeBandEq (type 58): low, mid and high gains around two four-pole low-pass splits; the
 // high band is taken against the input delayed by three samples.
-#include "synth/control_curves.h"
 #include "synth/unit.h"
+#include "synth/units/mappings.h"
 
 #include <bit>
 
