@@ -1,4 +1,5 @@
 // VoiceValue: the fields of the voice being evaluated, scaled by the input's current value.
+#include "support/synth_test.h"
 #include "support/unit_harness.h"
 
 #include <gtest/gtest.h>
@@ -59,6 +60,28 @@ TEST(VoiceValueTest, ReadsTheCurrentVoiceEveryTimeWithinOneSample) {
     synthGraph().currentVoice = nullptr; // outside any voice: the silent slot
     velocity->tick(velocity);
     EXPECT_EQ(leftOf(velocity->output), 0.0);
+}
+
+class VoiceValueSongTest : public SynthTest {};
+
+// Two notes started together in one pool: each voice outputs its own velocity / 128, and the
+// rendered mix is their sum, from the first frame on.
+TEST_F(VoiceValueSongTest, EveryVoiceOfAPoolReadsItsOwnVelocity) {
+    PatchBuilder patch;
+    addChannelFrame(patch, {{"pool"}});
+    std::string zero = patch.constant(0.0f), one = patch.constant(1.0f);
+    patch.node("pool", UnitType::VoicePool, {"voice", zero, zero, zero},
+               {keyRange(0, 127), poolVoiceLimit(8)});
+    patch.voiceNode("voice", UnitType::VoiceOutput, {"velocity", one, one});
+    patch.voiceNode("velocity", UnitType::VoiceVelocity, {one});
+    SongBuilder song;
+    song.noteOns(0, {{0, 60, 100}, {0, 64, 20}});
+    prepare(song, patch);
+    std::vector<float> frames = render(128);
+    for (size_t i = 0; i < 128; ++i) {
+        ASSERT_EQ(leftFrame(frames, i), 120.0f / 128.0f) << i;
+        ASSERT_EQ(rightFrame(frames, i), 120.0f / 128.0f) << i;
+    }
 }
 
 } // namespace
