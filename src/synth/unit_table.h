@@ -98,9 +98,9 @@
     /* 35: one random value per node */                                                                      \
     UNIT(35, RandomValue, tickSilent, noInit)                                                                \
     /* 36: comb and allpass reverb */                                                                        \
-    UNIT(36, Reverb, tickSilent, initWorkBuffer)                                                             \
+    UNIT(36, Reverb, tickReverb, initWorkBuffer)                                                             \
     /* 37: ten-band equaliser */                                                                             \
-    UNIT(37, GraphicEq, tickSilent, initWorkBuffer)                                                          \
+    UNIT(37, GraphicEq, tickGraphicEq, initWorkBuffer)                                                       \
     /* 38: no unit */                                                                                        \
     UNIT(38, Unused38, tickSilent, noInit)                                                                   \
     /* 39: no unit */                                                                                        \
@@ -110,9 +110,9 @@
     /* 41: no unit */                                                                                        \
     UNIT(41, Unused41, tickSilent, noInit)                                                                   \
     /* 42: sample player */                                                                                  \
-    UNIT(42, Sampler, tickSilent, noInit)                                                                    \
+    UNIT(42, Sampler, tickSampler, noInit)                                                                   \
     /* 43: state-variable filter */                                                                          \
-    UNIT(43, StateVariableFilter, tickSilent, noInit)                                                        \
+    UNIT(43, StateVariableFilter, tickStateVariableFilter, noInit)                                           \
     /* 44: no unit */                                                                                        \
     UNIT(44, Unused44, tickSilent, noInit)                                                                   \
     /* 45: sign flip */                                                                                      \
@@ -130,19 +130,19 @@
     /* 51: no unit */                                                                                        \
     UNIT(51, Unused51, tickSilent, noInit)                                                                   \
     /* 52: names a sample bank wave */                                                                       \
-    UNIT(52, SampleSource, tickSilent, noInit)                                                               \
+    UNIT(52, SampleSource, tickSampleSource, noInit)                                                         \
     /* 53: no unit */                                                                                        \
     UNIT(53, Unused53, tickSilent, noInit)                                                                   \
     /* 54: no unit */                                                                                        \
     UNIT(54, Unused54, tickSilent, noInit)                                                                   \
     /* 55: sample and hold */                                                                                \
-    UNIT(55, SampleHold, tickSilent, noInit)                                                                 \
+    UNIT(55, SampleHold, tickSampleHold, noInit)                                                             \
     /* 56: no unit */                                                                                        \
     UNIT(56, Unused56, tickSilent, noInit)                                                                   \
     /* 57: no unit */                                                                                        \
     UNIT(57, Unused57, tickSilent, noInit)                                                                   \
     /* 58: three-band equaliser */                                                                           \
-    UNIT(58, ThreeBandEq, tickSilent, noInit)                                                                \
+    UNIT(58, ThreeBandEq, tickThreeBandEq, noInit)                                                           \
     /* 59: no unit */                                                                                        \
     UNIT(59, Unused59, tickSilent, noInit)                                                                   \
     /* 60: no unit */                                                                                        \
@@ -156,17 +156,17 @@
     /* 64: a constant value, set at creation */                                                              \
     UNIT(64, Constant, tickConstant, noInit)                                                                 \
     /* 65: voice field 3: phase increment */                                                                 \
-    UNIT(65, VoiceIncrement, tickSilent, noInit)                                                             \
+    UNIT(65, VoiceIncrement, tickVoiceValue, noInit)                                                         \
     /* 66: voice field 4: note plus transpose */                                                             \
-    UNIT(66, VoiceNote, tickSilent, noInit)                                                                  \
+    UNIT(66, VoiceNote, tickVoiceValue, noInit)                                                              \
     /* 67: voice field 5: velocity */                                                                        \
-    UNIT(67, VoiceVelocity, tickSilent, noInit)                                                              \
+    UNIT(67, VoiceVelocity, tickVoiceValue, noInit)                                                          \
     /* 68: voice field 6: trigger */                                                                         \
-    UNIT(68, VoiceTrigger, tickSilent, noInit)                                                               \
+    UNIT(68, VoiceTrigger, tickVoiceValue, noInit)                                                           \
     /* 69: voice field 7: gate */                                                                            \
-    UNIT(69, VoiceGate, tickSilent, noInit)                                                                  \
+    UNIT(69, VoiceGate, tickVoiceValue, noInit)                                                              \
     /* 70: voice field 8: always 0 */                                                                        \
-    UNIT(70, VoiceSpare, tickSilent, noInit)
+    UNIT(70, VoiceSpare, tickVoiceValue, noInit)
 
 #define QUORLAX_DECLARE_UNIT(number, name, tick, init)                                                       \
     void tick(UnitNode* node);                                                                               \
