@@ -7,6 +7,25 @@
 using GlProc = void (*)();
 using ThreadEntry = void (*)(void* argument);
 
+// A font opened for glyph rasterising; what it holds belongs to the platform layer.
+struct GlyphFont;
+
+// An 8-bit coverage image that glyphs are drawn into: pixel (x, y) is the byte at
+// pixels[y * rowBytes + x * pixelBytes], top row first, 0 background, 255 fully covered. A pixel
+// step above 1 lets the rasteriser draw into one channel of an RGBA image.
+struct GlyphCanvas {
+    uint8_t* pixels;
+    int32_t width, height;
+    int32_t rowBytes, pixelBytes;
+};
+
+// Where the pen position of drawGlyph sits on the character cell (the box of the font's ascent
+// plus descent, as wide as the character's advance).
+enum GlyphAlignment : int32_t {
+    GlyphAlignLeftTop = 0,   // pen at the cell's left edge and top
+    GlyphAlignCentreTop = 1, // pen at the middle of the advance (left edge = x - advance / 2) and top
+};
+
 // The services as one record of functions, so a shell can switch implementations (a window's
 // GL loader instead of the headless one) and tests can replace single entries (a sleep that
 // does not wait). Every field is always set.
@@ -22,6 +41,26 @@ struct PlatformServices {
     void* (*readWholeFile)(const char* path, size_t* size);
     // Shows a modal warning message (or prints it where no display exists).
     void (*messageBox)(const char* text);
+
+    // Glyph rasteriser: 8-bit character codes of the system's ANSI code page drawn white on black
+    // with a transparent background, the way a GDI TextOutA into a memory bitmap draws them.
+    // Opens the installed face nearest to `faceName` (another face where it is missing) scaled so
+    // that ascent plus descent is `cellHeight` pixels, bold or regular, antialiased (grey edges) or
+    // not. `referenceContext` is the window's device context on Windows (the memory context is
+    // made compatible with it; null: the screen) and is ignored elsewhere. Null when no face can
+    // be opened.
+    GlyphFont* (*openGlyphFont)(void* referenceContext, const char* faceName, int32_t cellHeight,
+                                int32_t bold, int32_t antialias);
+    // Draws one character with its cell's top at y and its pen at x as `alignment` says, clipped to
+    // the canvas; a covered pixel is lightened towards 255 by the glyph's coverage and never
+    // darkened. Codes the face has no glyph for draw nothing (or the default character where the
+    // system substitutes one). A GDI implementation renders into a memory bitmap of the font
+    // (SetTextAlign TA_LEFT|TA_TOP or TA_CENTER|TA_TOP, white text, TRANSPARENT background) and
+    // copies one channel of it into the canvas.
+    void (*drawGlyph)(GlyphFont* font, const GlyphCanvas* canvas, int32_t code, int32_t x, int32_t y,
+                      int32_t alignment);
+    // Releases the font and everything the rasteriser made for it; null is ignored.
+    void (*closeGlyphFont)(GlyphFont* font);
 };
 
 // The process-wide services, initialised with this system's implementations.

@@ -2,6 +2,8 @@
 
 #include "framework/text.h"
 #include "renderer/gl_entries.h"
+#include "renderer/glyph_atlas.h"
+#include "renderer/noise_textures.h"
 
 #include <bit>
 #include <initializer_list>
@@ -79,7 +81,13 @@ int32_t createRendererResources(int32_t width, int32_t height) {
     RenderTargets* targets = records.targets;
     const RendererSettings* settings = records.settings;
     createRenderTargets(targets, settings, width, height);
-    // The input textures of units 4 to 8 are created here, each when its sampling is enabled.
+    // The input textures of units 4 to 8, each when its sampling is enabled; a texture that
+    // cannot be made leaves its name 0 and the run goes on.
+    if (settings->glyphAtlasSampling.enabled) buildGlyphAtlas(targets, settings);
+    if (settings->grayNoise2DSampling.enabled) createGrayNoiseTexture2D(targets, settings);
+    if (settings->colorNoise2DSampling.enabled) createColorNoiseTexture2D(targets, settings);
+    if (settings->grayNoise3DSampling.enabled) createGrayNoiseTexture3D(targets, settings);
+    if (settings->colorNoise3DSampling.enabled) createColorNoiseTexture3D(targets, settings);
     targets->frameCount = 0;
     return 1;
 }

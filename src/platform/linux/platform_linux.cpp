@@ -2,6 +2,7 @@
 #include "platform/platform.h"
 
 #include "framework/memory.h"
+#include "platform/linux/glyph_rasteriser.h"
 
 #include <EGL/egl.h>
 #include <SDL2/SDL.h>
@@ -100,7 +101,8 @@ void linuxMessageBox(const char* text) {
 }
 
 constexpr PlatformServices kLinuxServices = {
-    linuxGetGlProc, linuxSetSwapInterval, linuxSleepMs, linuxStartThread, linuxReadWholeFile, linuxMessageBox,
+    linuxGetGlProc,  linuxSetSwapInterval, linuxSleepMs,   linuxStartThread,    linuxReadWholeFile,
+    linuxMessageBox, linuxOpenGlyphFont,   linuxDrawGlyph, linuxCloseGlyphFont,
 };
 
 PlatformServices services = kLinuxServices;
