@@ -1,0 +1,57 @@
+// The callbacks every scene of the table shares, and the parameter upload they install.
+#include "framework/scenes.h"
+
+#include "renderer/frame_pass.h"
+#include "renderer/shader_assembly.h"
+#include "renderer/uniforms.h"
+
+int32_t attachSceneText(int32_t sceneIndex, const char* label, const char* source) {
+    if (sceneIndex < 0 || !label || !source) return 0;
+    ValueList* list = frameworkState()->sceneStates;
+    if (!list || sceneIndex >= listCount(list)) return 0;
+    listSeek(list, sceneIndex);
+    auto* sceneState = static_cast<SceneState*>(listGet(list).pointer);
+    sceneState->source = duplicateString(source);
+    if (!sceneState->source) return 0;
+    sceneState->name = duplicateString(label);
+    return sceneState->name ? 1 : 0;
+}
+
+int32_t sceneInit(int32_t sceneIndex, TrackRegistry* registry, SceneState* state, const char* label,
+                  const char* source) {
+    attachSceneText(sceneIndex, label, source);
+    state->program = buildSceneProgram(source);
+    FrameworkState* framework = frameworkState();
+    framework->currentRegistry = registry;
+    // Only the first scene creates the tracks; the others get the same ones back.
+    for (int32_t i = 0; i < kSceneParameterCount; ++i) {
+        const TrackSource& data = kSceneParameters[i].track;
+        framework->parameters[i] =
+            registerTrack(registry, data.name, data.times, data.values, data.modes, data.count);
+    }
+    return 1;
+}
+
+int32_t sceneUpdate(int32_t sceneIndex, TrackRegistry*, float time, int32_t program) {
+    drawScenePass(renderTargets(), program, time, sceneIndex, viewInput(), rendererSettings());
+    applySwapInterval(rendererSettings());
+    return 0;
+}
+
+void sceneActivate(int32_t, TrackRegistry*, int32_t) {
+    renderTargets()->parameterHook = uploadSceneParameters;
+}
+
+void sceneRelease(int32_t, int32_t) {}
+
+void uploadSceneParameters(int32_t program, int32_t, float time) {
+    const FrameworkState* framework = frameworkState();
+    for (int32_t i = 0; i < kSceneParameterCount; ++i) {
+        const SceneParameter& parameter = kSceneParameters[i];
+        float value = evaluateTrack(framework->parameters[i], time);
+        if (parameter.kind == UniformInt)
+            setUniform1i(program, parameter.track.name, truncateToInt(value));
+        else
+            setUniform1f(program, parameter.track.name, value);
+    }
+}

@@ -1,0 +1,257 @@
+#include "framework/memory.h"
+#include "framework/scenes.h"
+#include "framework/text.h"
+#include "platform/platform.h"
+#include "renderer/renderer.h"
+#include "renderer/shader_assembly.h"
+#include "shaders/embedded_shaders.h"
+#include "support/gl_test.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Each stub scene writes "textsection" to red, "shape" to green and its own number to blue, so
+// one pixel of the window tells which scene drew with which integer parameters.
+std::string stubProgram(int32_t sceneNumber) {
+    return "#version 430\n"
+           "layout(location = 0) out vec4 outColor0;\n"
+           "layout(location = 1) out vec4 outColor1;\n"
+           "layout(location = 2) out vec4 outColor2;\n"
+           "uniform int textsection;\n"
+           "uniform int shape;\n"
+           "void main() {\n"
+           "    outColor0 = vec4(float(textsection) / 255.0, float(shape) / 255.0, " +
+           std::to_string(sceneNumber) +
+           ".0 / 255.0, 1.0);\n"
+           "    outColor1 = outColor0;\n"
+           "    outColor2 = outColor0;\n"
+           "}\n";
+}
+
+struct Event {
+    char kind; // 'a' activate, 'u' update, 'h' parameter hook
+    int32_t scene;
+    bool operator==(const Event&) const = default;
+};
+
+std::vector<Event> events;
+std::vector<uint32_t> sleeps;
+bool hookWasUpload = false;
+int32_t failAfterInitOf = -1;
+
+void recordingHook(int32_t program, int32_t sceneIndex, float time) {
+    events.push_back({'h', sceneIndex});
+    uploadSceneParameters(program, sceneIndex, time);
+}
+
+int32_t testInit(int32_t sceneIndex, TrackRegistry* registry, SceneState* state, const char* label,
+                 const char* source) {
+    int32_t result = sceneInit(sceneIndex, registry, state, label, source);
+    if (sceneIndex == failAfterInitOf) memFailAllocations(0, 1);
+    return result;
+}
+
+void testActivate(int32_t sceneIndex, TrackRegistry* registry, int32_t program) {
+    events.push_back({'a', sceneIndex});
+    renderTargets()->parameterHook = nullptr;
+    sceneActivate(sceneIndex, registry, program);
+    hookWasUpload = renderTargets()->parameterHook == uploadSceneParameters;
+    renderTargets()->parameterHook = recordingHook;
+}
+
+int32_t testUpdate(int32_t sceneIndex, TrackRegistry* registry, float time, int32_t program) {
+    events.push_back({'u', sceneIndex});
+    return sceneUpdate(sceneIndex, registry, time, program);
+}
+
+void noSleep(uint32_t milliseconds) {
+    sleeps.push_back(milliseconds);
+}
+
+class Scenes : public GlTest {
+  protected:
+    void SetUp() override {
+        GlTest::SetUp();
+        events.clear();
+        sleeps.clear();
+        hookWasUpload = false;
+        failAfterInitOf = -1;
+        platformServices()->sleepMs = noSleep;
+        initRenderer(nullptr, kSize, kSize);
+        liveBefore = memLiveBlocks();
+        buildSceneTable(rows);
+        for (int32_t i = 0; i < kSceneCount; ++i) {
+            sources[i] = stubProgram(i + 1);
+            rows[i].source = sources[i].c_str();
+            rows[i].init = testInit;
+            rows[i].activate = testActivate;
+            rows[i].update = testUpdate;
+        }
+        setSceneTable(rows);
+    }
+    void TearDown() override {
+        releaseScenes();
+        memFailAllocations(0, 0);
+        EXPECT_EQ(memLiveBlocks(), liveBefore);
+        EXPECT_EQ(frameworkState()->table, nullptr);
+        resetPlatformServices();
+    }
+
+    // The scene that drew the last frame and its integer parameters, read from the window.
+    struct Pixel {
+        int32_t textsection, shape, scene;
+    };
+    static Pixel drawn() {
+        std::vector<uint8_t> p = readFramebuffer(0, 0, 1, 1);
+        return {p[0], p[1], p[2]};
+    }
+    // Events since the last call.
+    static std::vector<Event> take() {
+        std::vector<Event> taken;
+        taken.swap(events);
+        return taken;
+    }
+
+    static constexpr int32_t kSize = 8;
+    SceneDescriptor rows[kSceneCount]{};
+    std::string sources[kSceneCount];
+    int64_t liveBefore = 0;
+};
+
+} // namespace
+
+TEST(SceneTable, RowsCarryTheSharedCallbacksLabelsAndPrograms) {
+    SceneDescriptor rows[kSceneCount]{};
+    buildSceneTable(rows);
+    for (int32_t i = 0; i < kSceneCount; ++i) {
+        std::string label = "source/sample/effect/SampleNoiseEffectShader";
+        if (i > 0) label += std::to_string(i + 1);
+        EXPECT_EQ(rows[i].name, label);
+        EXPECT_EQ(rows[i].init, sceneInit);
+        EXPECT_EQ(rows[i].update, sceneUpdate);
+        EXPECT_EQ(rows[i].activate, sceneActivate);
+        EXPECT_EQ(rows[i].release, sceneRelease);
+        std::string file = "scene" + std::to_string(i + 1) + ".glsl";
+        const char* own = findEmbeddedShader(file.c_str());
+        EXPECT_EQ(rows[i].source, own ? own : findEmbeddedShader("placeholder.glsl")) << file;
+        ASSERT_NE(rows[i].source, nullptr);
+    }
+}
+
+TEST_F(Scenes, StartBuildsEverySceneRegistersFifteenTracksAndPausesOnce) {
+    ASSERT_EQ(initScenes(), 1);
+    EXPECT_EQ(sleeps, std::vector<uint32_t>{5000});
+    FrameworkState* framework = frameworkState();
+    EXPECT_EQ(framework->sceneCount, kSceneCount);
+    EXPECT_EQ(framework->lastActivated, -1);
+    EXPECT_EQ(framework->currentRegistry, &framework->registry);
+    ASSERT_EQ(listCount(framework->sceneStates), kSceneCount);
+    for (int32_t i = 0; i < kSceneCount; ++i) {
+        listSeek(framework->sceneStates, i);
+        const auto* state = static_cast<const SceneState*>(listGet(framework->sceneStates).pointer);
+        EXPECT_GT(state->program, 0) << i;
+        EXPECT_STREQ(state->source, sources[i].c_str());
+        EXPECT_NE(state->source, rows[i].source);
+        EXPECT_STREQ(state->name, rows[i].name);
+    }
+    // Eight scenes registered the fourteen names; "scene" came last.
+    const TrackRegistry& registry = framework->registry;
+    ASSERT_EQ(registry.count, 15);
+    for (int32_t i = 0; i < kSceneParameterCount; ++i) {
+        EXPECT_STREQ(registry.tracks[i]->name, kSceneParameters[i].track.name);
+        EXPECT_EQ(framework->parameters[i], registry.tracks[i]);
+        EXPECT_EQ(registry.tracks[i]->count, kSceneParameters[i].track.count);
+    }
+    EXPECT_STREQ(registry.tracks[14]->name, "scene");
+    EXPECT_EQ(framework->sceneSelector, registry.tracks[14]);
+    // The records the renderer reads.
+    EXPECT_EQ(renderTargets()->parameterHook, nullptr);
+    EXPECT_EQ(rendererSettings()->colorAttachmentCount, 4);
+    EXPECT_FLOAT_EQ(viewInput()->fieldOfView, 3.14159203f / 8.0f);
+}
+
+TEST_F(Scenes, FirstFrameActivatesSceneOneBeforeItsUpdate) {
+    ASSERT_EQ(initScenes(), 1);
+    // The update callback's own result is 0, and updateScenes passes it on.
+    EXPECT_EQ(updateScenes(0.0f), 0);
+    EXPECT_EQ(take(), (std::vector<Event>{{'a', 0}, {'u', 0}, {'h', 0}}));
+    EXPECT_TRUE(hookWasUpload);
+    EXPECT_EQ(frameworkState()->lastActivated, 0);
+    EXPECT_EQ(drawn().scene, 1);
+    EXPECT_EQ(renderTargets()->frameCount, 1u);
+}
+
+TEST_F(Scenes, ActivationHappensOncePerChangeOfScene) {
+    ASSERT_EQ(initScenes(), 1);
+    for (float t : {0.0f, 100.0f, 635.99f}) updateScenes(t);
+    take();
+    for (float t : {636.0f, 636.5f, 700.0f, 891.9f}) updateScenes(t);
+    std::vector<Event> crossing = take();
+    EXPECT_EQ(crossing[0], (Event{'a', 1}));
+    EXPECT_EQ(std::count(crossing.begin(), crossing.end(), Event{'a', 1}), 1);
+    EXPECT_EQ(std::count(crossing.begin(), crossing.end(), Event{'u', 1}), 4);
+    EXPECT_EQ(drawn().scene, 2);
+    // Going back to an earlier scene activates it again.
+    updateScenes(10.0f);
+    EXPECT_EQ(take(), (std::vector<Event>{{'a', 0}, {'u', 0}, {'h', 0}}));
+    EXPECT_EQ(drawn().scene, 1);
+    // The selector's schedule: scene k + 1 from its start tick.
+    const float starts[kSceneCount] = {0, 636, 892, 1402, 1661, 1916, 2048, 2300};
+    for (int32_t i = 1; i < kSceneCount; ++i) {
+        updateScenes(starts[i] - 0.05f);
+        take();
+        updateScenes(starts[i]);
+        EXPECT_EQ(take(), (std::vector<Event>{{'a', i}, {'u', i}, {'h', i}})) << starts[i];
+        EXPECT_EQ(drawn().scene, i + 1);
+    }
+}
+
+TEST_F(Scenes, IntegerParametersArriveTruncated) {
+    ASSERT_EQ(initScenes(), 1);
+    updateScenes(2719.5f);
+    Pixel p = drawn();
+    EXPECT_EQ(p.scene, 8);
+    EXPECT_EQ(p.textsection, 1);
+    EXPECT_EQ(p.shape, 3);
+    for (float t : {2421.0f, 2480.25f, 2557.99f}) {
+        updateScenes(t);
+        EXPECT_EQ(drawn().shape, 1) << t;
+        EXPECT_EQ(drawn().textsection, 0) << t;
+    }
+    updateScenes(2558.0f);
+    EXPECT_EQ(drawn().shape, 2);
+    updateScenes(3600.0f);
+    EXPECT_EQ(drawn().shape, 10);
+    EXPECT_EQ(drawn().textsection, 3);
+}
+
+TEST_F(Scenes, FailedProgramBuildKeepsMinusOneAndStartGoesOn) {
+    sources[2] = "#version 430\nthis is not a program\n";
+    rows[2].source = sources[2].c_str();
+    ASSERT_EQ(initScenes(), 1);
+    listSeek(frameworkState()->sceneStates, 2);
+    EXPECT_EQ(static_cast<SceneState*>(listGet(frameworkState()->sceneStates).pointer)->program, -1);
+    updateScenes(900.0f);
+    // The pass still runs; with no program the hook is not called.
+    EXPECT_EQ(take(), (std::vector<Event>{{'a', 2}, {'u', 2}}));
+}
+
+TEST_F(Scenes, SceneStateAllocationFailureStopsTheStart) {
+    // Right after scene 4's init the next allocation, scene 5's state, fails.
+    failAfterInitOf = 3;
+    EXPECT_EQ(initScenes(), 0);
+    memFailAllocations(0, 0);
+    EXPECT_EQ(listCount(frameworkState()->sceneStates), 4);
+    EXPECT_EQ(frameworkState()->registry.count, kSceneParameterCount);
+    EXPECT_TRUE(sleeps.empty());
+}
+
+TEST_F(Scenes, StandInProgramBuilds) {
+    // Rows whose scene program is not embedded run this one.
+    EXPECT_GT(buildSceneProgram(findEmbeddedShader("placeholder.glsl")), 0);
+}

@@ -1,0 +1,123 @@
+#include "framework/memory.h"
+#include "framework/parameter_track.h"
+#include "framework/track_data.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+class TrackData : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        clearTrackRegistry(&registry);
+        registerSource(kSceneSelectorTrack);
+        for (const SceneParameter& p : kSceneParameters) registerSource(p.track);
+    }
+    void TearDown() override { freeTracks(&registry); }
+
+    void registerSource(const TrackSource& s) {
+        registerTrack(&registry, s.name, s.times, s.values, s.modes, s.count);
+    }
+    const ParameterTrack* track(const char* name) {
+        int32_t index = findTrack(&registry, name);
+        EXPECT_GE(index, 0) << name;
+        return index < 0 ? nullptr : registry.tracks[index];
+    }
+    float at(const char* name, float t) { return evaluateTrack(track(name), t); }
+
+    TrackRegistry registry{};
+};
+
+std::vector<TrackSource> allSources() {
+    std::vector<TrackSource> sources{kSceneSelectorTrack};
+    for (const SceneParameter& p : kSceneParameters) sources.push_back(p.track);
+    return sources;
+}
+
+} // namespace
+
+TEST(TrackSources, KeyCountsNamesAndUploadKinds) {
+    struct Expected {
+        const char* name;
+        int32_t count;
+        UniformKind kind;
+    };
+    const Expected expected[kSceneParameterCount] = {
+        {"mbrotate", 88, UniformFloat},      {"mbzoom", 82, UniformFloat},
+        {"scratch", 46, UniformFloat},       {"fadetime", 202, UniformFloat},
+        {"fadecolor", 16, UniformFloat},     {"scenetime", 16, UniformFloat},
+        {"invert", 3, UniformFloat},         {"radialblur", 22, UniformFloat},
+        {"cameraposz", 4, UniformFloat},     {"sectiontime", 9, UniformFloat},
+        {"textsection", 5, UniformInt},      {"morphingtime1", 23, UniformFloat},
+        {"morphingtime2", 31, UniformFloat}, {"shape", 12, UniformInt},
+    };
+    EXPECT_STREQ(kSceneSelectorTrack.name, "scene");
+    EXPECT_EQ(kSceneSelectorTrack.count, 8);
+    for (int32_t i = 0; i < kSceneParameterCount; ++i) {
+        EXPECT_STREQ(kSceneParameters[i].track.name, expected[i].name) << i;
+        EXPECT_EQ(kSceneParameters[i].track.count, expected[i].count) << expected[i].name;
+        EXPECT_EQ(kSceneParameters[i].kind, expected[i].kind) << expected[i].name;
+    }
+}
+
+// Nothing in the program checks the order of keys, so the data is checked here: every track
+// starts at tick 0, runs strictly forward and uses only the four known modes.
+TEST(TrackSources, TimesStrictlyIncreaseFromZeroWithKnownModes) {
+    for (const TrackSource& s : allSources()) {
+        ASSERT_GT(s.count, 0) << s.name;
+        EXPECT_EQ(s.times[0], 0) << s.name;
+        for (int32_t i = 1; i < s.count; ++i) EXPECT_LT(s.times[i - 1], s.times[i]) << s.name << " key " << i;
+        for (int32_t i = 0; i < s.count; ++i) {
+            EXPECT_GE(s.modes[i], Hold) << s.name << " key " << i;
+            EXPECT_LE(s.modes[i], EaseIn) << s.name << " key " << i;
+        }
+    }
+}
+
+TEST_F(TrackData, EveryTrackIsRegisteredWithItsKeys) {
+    EXPECT_EQ(registry.count, 15);
+    for (const TrackSource& s : allSources()) {
+        const ParameterTrack* t = track(s.name);
+        ASSERT_NE(t, nullptr);
+        ASSERT_EQ(t->count, s.count);
+        for (int32_t i = 0; i < s.count; ++i) {
+            EXPECT_EQ(t->keys[i].time, s.times[i]);
+            EXPECT_EQ(t->keys[i].value, s.values[i]);
+            EXPECT_EQ(t->keys[i].interpolation, s.modes[i]);
+        }
+    }
+}
+
+TEST_F(TrackData, SceneSelectorIsAStepFunction) {
+    const float starts[] = {0, 636, 892, 1402, 1661, 1916, 2048, 2300};
+    for (int32_t scene = 0; scene < 8; ++scene) {
+        EXPECT_EQ(at("scene", starts[scene]), static_cast<float>(scene)) << starts[scene];
+        EXPECT_EQ(at("scene", starts[scene] + 0.5f), static_cast<float>(scene)) << starts[scene];
+        if (scene > 0) {
+            EXPECT_EQ(at("scene", starts[scene] - 0.01f), static_cast<float>(scene - 1)) << starts[scene];
+        }
+    }
+    EXPECT_EQ(at("scene", 635.99f), 0.0f);
+    EXPECT_EQ(at("scene", 3678.65f), 7.0f);
+    EXPECT_EQ(at("scene", -0.5f), 0.0f);
+}
+
+TEST_F(TrackData, WorkedValues) {
+    EXPECT_EQ(at("scenetime", 318.0f), 0.5f);
+    EXPECT_EQ(at("scenetime", 636.0f), 1.0f);
+    EXPECT_EQ(at("mbrotate", 881.5f), 182.5f);
+    EXPECT_EQ(at("mbrotate", 1518.0f), 3.0f);
+    EXPECT_EQ(at("fadetime", 135.5f), 0.5f);
+    for (float t : {137.0f, 140.0f, 148.5f, 148.99f}) EXPECT_EQ(at("fadetime", t), 1.0f) << t;
+    EXPECT_EQ(at("fadetime", 149.0f), 0.0f);
+    // Integer parameters are whole numbers on their stretches.
+    EXPECT_EQ(at("textsection", 2719.5f), 1.0f);
+    for (float t : {2421.0f, 2500.0f, 2557.99f}) EXPECT_EQ(at("shape", t), 1.0f) << t;
+    EXPECT_EQ(at("shape", 2558.0f), 2.0f);
+    // Past the last key each track keeps its last value.
+    EXPECT_FLOAT_EQ(at("scratch", 4000.0f), 8.05f);
+    EXPECT_EQ(at("scenetime", 3700.0f), 1.0f);
+}
