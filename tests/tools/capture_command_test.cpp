@@ -136,3 +136,16 @@ TEST(CaptureFrame, WritesTheLetterBoxedWindowPicture) {
     }
     EXPECT_GT(brightest - darkest, 30) << "the picture between the bars is flat";
 }
+
+TEST(CaptureFrame, WritesAnOpaquePictureWhereTheSceneLeavesAPartialAlpha) {
+    // Scene 4's radial blur also blurs the quarter alpha of its picture into the window.
+    const std::string out = temporaryPath("scene4.png");
+    const CaptureRun run = capture("frame --tick 1550 --size 32x18 " + out);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("scene 4"), std::string::npos) << run.output;
+    Picture picture;
+    ASSERT_TRUE(readPng(out, &picture));
+    std::remove(out.c_str());
+    ASSERT_EQ(picture.rgba.size(), 32u * 18u * 4u);
+    for (size_t i = 3; i < picture.rgba.size(); i += 4) ASSERT_EQ(picture.rgba[i], 255) << i / 4;
+}

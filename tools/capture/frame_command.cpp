@@ -28,7 +28,7 @@ const char kUsage[] =
     "Renders the show at presentation time T (clock ticks, 16 2/3 per second; scene 1 starts at\n"
     "0, scene 2 at 636, 3 at 892, 4 at 1402, 5 at 1661, 6 at 1916, 7 at 2048, 8 at 2300) in a\n"
     "headless W x H GL context and writes the window picture (attachment 0 as copied to the\n"
-    "window, letter-box included) to OUT.png. No sound is made.\n"
+    "window, letter-box included) to OUT.png, opaque as a window shows it. No sound is made.\n"
     "\n"
     "The scene programs show each picture one frame late and feed it back, so the command first\n"
     "draws a warm-up run of N frames (default and least 8) at F frames per second of\n"
@@ -197,6 +197,9 @@ int renderFrames(const FrameOptions& options, std::vector<uint8_t>* pixels) {
     GLX(glBindFramebuffer)(GL_FRAMEBUFFER, 0);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, options.width, options.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels->data());
+    // A window shows no transparency, but some scenes leave a partial alpha in attachment 0 (the
+    // radial blur of scene 4 blurs it too); viewers would blend such a PNG with their background.
+    for (size_t i = 3; i < pixels->size(); i += 4) (*pixels)[i] = 255;
 
     const int32_t scene = frameworkState()->lastActivated + 1;
     std::printf("tick %.3f: scene %d, %dx%d, %d frames (%d of the previous scene), %.1f ms per frame\n",
