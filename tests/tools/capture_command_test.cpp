@@ -1,0 +1,132 @@
+// quorlax-capture frame as a program: its arguments, its exit codes and the PNG it writes.
+#include "framework/memory.h"
+#include "shared/png_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct CaptureRun {
+    int exitCode;
+    std::string output; // stdout and stderr together
+};
+
+CaptureRun capture(const std::string& arguments) {
+    const std::string command = std::string(QUORLAX_BIN_DIR) + "/quorlax-capture " + arguments + " 2>&1";
+    CaptureRun run{-1, ""};
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) run.output += buffer;
+    const int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgba; // top row first
+};
+
+bool readPng(const std::string& path, Picture* picture) {
+    int32_t width = 0, height = 0;
+    uint8_t* rgba = readPngFile(path.c_str(), &width, &height);
+    if (!rgba) return false;
+    picture->width = width;
+    picture->height = height;
+    picture->rgba.assign(rgba, rgba + static_cast<size_t>(width) * height * 4);
+    memFree(rgba);
+    return true;
+}
+
+std::string temporaryPath(const char* name) {
+    return "/tmp/quorlax_capture_" + std::to_string(getpid()) + "_" + name;
+}
+
+} // namespace
+
+TEST(CaptureFrame, RejectsBadArgumentsWithExitCodeTwo) {
+    const std::string out = temporaryPath("never.png");
+    struct Case {
+        std::string arguments, message;
+    } cases[] = {
+        {"", "usage"},
+        {"nonsense", "unknown command"},
+        {"frame --size 16x9 " + out, "missing --tick"},
+        {"frame --tick 10 " + out, "missing --size"},
+        {"frame --tick 10 --size 16x9", "missing the output path"},
+        {"frame --tick 10 --size 16x " + out, "--size needs WxH"},
+        {"frame --tick 10 --size 0x9 " + out, "--size needs WxH"},
+        {"frame --tick 10 --size -16x9 " + out, "--size needs WxH"},
+        {"frame --tick 10 --size 16*9 " + out, "--size needs WxH"},
+        {"frame --tick 10 --size 9000x9 " + out, "--size needs WxH"},
+        {"frame --tick ten --size 16x9 " + out, "--tick needs"},
+        {"frame --tick -1 --size 16x9 " + out, "--tick needs"},
+        {"frame --tick 10 --size 16x9 --frames 7 " + out, "--frames needs"},
+        {"frame --tick 10 --size 16x9 --fps 0 " + out, "--fps needs"},
+        {"frame --tick 10 --size 16x9 --colour red " + out, "unknown option"},
+        {"frame --tick 10 --size 16x9 " + out + " second.png", "more than one output path"},
+        {"frame --tick 10 --size", "missing value after"},
+        {"frame --tick 10 --size 16x9 /nonexistent-folder/x.png", "cannot write"},
+    };
+    for (const Case& c : cases) {
+        const CaptureRun run = capture(c.arguments);
+        EXPECT_EQ(run.exitCode, 2) << c.arguments << "\n" << run.output;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << c.arguments << "\n" << run.output;
+    }
+    EXPECT_NE(access(out.c_str(), F_OK), 0) << "a failed capture left a file";
+}
+
+TEST(CaptureFrame, HelpDescribesTheWarmUpAndExitCodes) {
+    const CaptureRun run = capture("frame --help");
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char* text : {"--tick T", "--size WxH", "warm-up", "60", "least 8", "Exit codes"})
+        EXPECT_NE(run.output.find(text), std::string::npos) << text;
+}
+
+TEST(CaptureFrame, WritesTheLetterBoxedWindowPicture) {
+    const std::string out = temporaryPath("scene1.png");
+    const CaptureRun run = capture("frame --tick 420 --size 64x36 " + out);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("scene 1"), std::string::npos) << run.output;
+    Picture picture;
+    ASSERT_TRUE(readPng(out, &picture));
+    std::remove(out.c_str());
+    ASSERT_EQ(picture.width, 64);
+    ASSERT_EQ(picture.height, 36);
+    // Five rows of 36 at the top and at the bottom are letter-box, black and opaque.
+    int darkest = 255, brightest = 0;
+    for (int y = 0; y < 36; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const uint8_t* p = &picture.rgba[(static_cast<size_t>(y) * 64 + x) * 4];
+            if (y < 5 || y >= 31) {
+                ASSERT_TRUE(p[0] == 0 && p[1] == 0 && p[2] == 0 && p[3] == 255) << "x " << x << " y " << y;
+            } else if (y > 5 && y < 30) {
+                darkest = std::min<int>(darkest, p[0] + p[1] + p[2]);
+                brightest = std::max<int>(brightest, p[0] + p[1] + p[2]);
+            }
+        }
+    }
+    EXPECT_GT(brightest - darkest, 30) << "the picture between the bars is flat";
+}
+
+TEST(CaptureFrame, WritesAnOpaquePictureWhereTheSceneLeavesAPartialAlpha) {
+    // Scene 4's radial blur also blurs the quarter alpha of its picture into the window.
+    const std::string out = temporaryPath("scene4.png");
+    const CaptureRun run = capture("frame --tick 1550 --size 32x18 " + out);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("scene 4"), std::string::npos) << run.output;
+    Picture picture;
+    ASSERT_TRUE(readPng(out, &picture));
+    std::remove(out.c_str());
+    ASSERT_EQ(picture.rgba.size(), 32u * 18u * 4u);
+    for (size_t i = 3; i < picture.rgba.size(); i += 4) ASSERT_EQ(picture.rgba[i], 255) << i / 4;
+}
