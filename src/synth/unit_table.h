@@ -37,13 +37,13 @@
     /*  5: attack, decay, sustain, release */                                                                \
     UNIT(5, Envelope, tickSilent, noInit)                                                                    \
     /*  6: low-frequency oscillator */                                                                       \
-    UNIT(6, Lfo, tickSilent, noInit)                                                                         \
+    UNIT(6, Lfo, tickLfo, noInit)                                                                            \
     /*  7: unison oscillator */                                                                              \
-    UNIT(7, Oscillator, tickSilent, noInit)                                                                  \
+    UNIT(7, Oscillator, tickOscillator, noInit)                                                              \
     /*  8: white and pink noise */                                                                           \
-    UNIT(8, Noise, tickSilent, noInit)                                                                       \
+    UNIT(8, Noise, tickNoise, noInit)                                                                        \
     /*  9: cascaded biquad filter */                                                                         \
-    UNIT(9, BiquadFilter, tickSilent, noInit)                                                                \
+    UNIT(9, BiquadFilter, tickBiquadFilter, noInit)                                                          \
     /* 10: no unit */                                                                                        \
     UNIT(10, Unused10, tickSilent, noInit)                                                                   \
     /* 11: no unit */                                                                                        \
@@ -51,7 +51,7 @@
     /* 12: no unit */                                                                                        \
     UNIT(12, Unused12, tickSilent, noInit)                                                                   \
     /* 13: equal-power panner */                                                                             \
-    UNIT(13, Panner, tickSilent, noInit)                                                                     \
+    UNIT(13, Panner, tickPanner, noInit)                                                                     \
     /* 14: no unit */                                                                                        \
     UNIT(14, Unused14, tickSilent, noInit)                                                                   \
     /* 15: product, a second number */                                                                       \
