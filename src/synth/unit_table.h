@@ -22,20 +22,21 @@
 
 #include <cstdint>
 
-// UNIT(number, name, tick, init): rows in number order, each after a comment line.
+// UNIT(number, name, tick, init): rows in number order. Each row follows its own comment line
+// so that edits to neighbouring rows, made apart, merge without conflict.
 #define QUORLAX_UNIT_TYPES(UNIT)                                                                             \
     /*  0: product of two signals */                                                                         \
     UNIT(0, Multiply, tickMultiply, noInit)                                                                  \
     /*  1: a channel's gain, asleep while silent */                                                          \
-    UNIT(1, ChannelOutput, tickSilent, noInit)                                                               \
+    UNIT(1, ChannelOutput, tickChannelOutput, noInit)                                                        \
     /*  2: sum of all inputs */                                                                              \
-    UNIT(2, Sum, tickSilent, noInit)                                                                         \
+    UNIT(2, Sum, tickSum, noInit)                                                                            \
     /*  3: starts, steals and mixes voices */                                                                \
-    UNIT(3, VoicePool, tickSilent, initWorkBuffer)                                                           \
+    UNIT(3, VoicePool, tickVoicePool, initWorkBuffer)                                                        \
     /*  4: root of every voice */                                                                            \
-    UNIT(4, VoiceOutput, tickSilent, noInit)                                                                 \
+    UNIT(4, VoiceOutput, tickVoiceOutput, noInit)                                                            \
     /*  5: attack, decay, sustain, release */                                                                \
-    UNIT(5, Envelope, tickSilent, noInit)                                                                    \
+    UNIT(5, Envelope, tickEnvelope, noInit)                                                                  \
     /*  6: low-frequency oscillator */                                                                       \
     UNIT(6, Lfo, tickLfo, noInit)                                                                            \
     /*  7: unison oscillator */                                                                              \
@@ -67,7 +68,7 @@
     /* 20: blend of two signals */                                                                           \
     UNIT(20, Crossfade, tickCrossfade, noInit)                                                               \
     /* 21: sum of all inputs, a second number */                                                             \
-    UNIT(21, Sum21, tickSilent, noInit)                                                                      \
+    UNIT(21, Sum21, tickSum, noInit)                                                                         \
     /* 22: one lane on both sides */                                                                         \
     UNIT(22, ChannelSelect, tickChannelSelect, noInit)                                                       \
     /* 23: no unit */                                                                                        \

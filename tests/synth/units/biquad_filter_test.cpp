@@ -1,7 +1,10 @@
 // BiquadFilter and the cutoff mapping: responses against the cookbook forms, cascaded
 // sections, silent modes.
+#include "noise_replica.h"
+#include "support/unit_harness.h"
 #include "synth/units/mappings.h"
-#include "unit_harness.h"
+
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <complex>
@@ -18,7 +21,7 @@ constexpr double kCutoff = 0.5, kCutoffNormalised = 0.25, kResonance = -0.05;
 const double kQ = std::sqrt(0.5);
 
 UnitNode* biquad(UnitHarness& h, UnitNode* signal, uint16_t flags, double shelf = 0.75) {
-    return h.unit(UnitType::BiquadFilter, {signal, h.source(kCutoff), h.source(kResonance), h.source(shelf)},
+    return h.unit(UnitType::BiquadFilter, {signal, h.probe(kCutoff), h.probe(kResonance), h.probe(shelf)},
                   {static_cast<uint16_t>(flags | kSquared)});
 }
 
@@ -26,7 +29,7 @@ UnitNode* biquad(UnitHarness& h, UnitNode* signal, uint16_t flags, double shelf 
 // output's component at that frequency is measured over whole periods.
 double measuredGain(uint16_t flags, double nu, double shelf = 0.75) {
     UnitHarness h;
-    UnitNode* signal = h.source(0.0);
+    UnitNode* signal = h.probe(0.0);
     UnitNode* filter = biquad(h, signal, flags, shelf);
     const double omega = M_PI * nu;
     std::complex<double> sum = 0;
@@ -89,7 +92,7 @@ TEST(BiquadFilterTest, LowShelfLiftsDcBySquareOfItsGain) {
 TEST(BiquadFilterTest, ModesWithoutADefinedResponseAreSilent) {
     for (uint16_t mode : {5, 6, 8, 9, 15}) {
         UnitHarness h;
-        UnitNode* filter = biquad(h, h.source(1.0), mode);
+        UnitNode* filter = biquad(h, h.probe(1.0), mode);
         for (int32_t n = 0; n < 40; ++n) ASSERT_EQ(leftOf(h.step(filter)), 0.0) << "mode " << mode;
     }
 }
@@ -104,7 +107,7 @@ TEST(BiquadFilterTest, SectionCountIsOneForNZeroAndTwiceNOtherwise) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "N = " << c.n);
         UnitHarness h;
-        UnitNode* signal = h.source(0.0);
+        UnitNode* signal = h.probe(0.0);
         UnitNode* cascade = signal;
         for (int32_t i = 0; i < c.count; ++i) cascade = biquad(h, cascade, sections(0));
         UnitNode* filter = biquad(h, signal, sections(c.n));

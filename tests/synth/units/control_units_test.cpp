@@ -1,5 +1,8 @@
 // EnvelopeActive, RandomValue and DcBlocker.
-#include "unit_harness.h"
+#include "noise_replica.h"
+#include "support/unit_harness.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -16,7 +19,7 @@ TEST(EnvelopeActiveTest, OutputsAndReportsOneWhereItsInputIsActive) {
     };
     for (const Case& c : cases) {
         UnitHarness h;
-        UnitNode* envelope = h.source(0.3);
+        UnitNode* envelope = h.probe(0.3);
         envelope->activity = c.activity;
         UnitNode* node = h.unit(UnitType::EnvelopeActive, {envelope});
         Stereo out = h.step(node);
@@ -29,7 +32,7 @@ TEST(EnvelopeActiveTest, OutputsAndReportsOneWhereItsInputIsActive) {
 
 TEST(RandomValueTest, RangeZeroKeepsDrawingOnEveryTick) {
     UnitHarness h;
-    UnitNode* node = h.unit(UnitType::RandomValue, {h.source(0.0)});
+    UnitNode* node = h.unit(UnitType::RandomValue, {h.probe(0.0)});
     NoiseReplica replica;
     for (int32_t n = 0; n < 5; ++n) {
         EXPECT_TRUE(bothZero(h.step(node)));
@@ -40,7 +43,7 @@ TEST(RandomValueTest, RangeZeroKeepsDrawingOnEveryTick) {
 
 TEST(RandomValueTest, FirstNonzeroDrawIsKept) {
     UnitHarness h;
-    UnitNode* range = h.source(0.5);
+    UnitNode* range = h.probe(0.5);
     UnitNode* node = h.unit(UnitType::RandomValue, {range});
     NoiseReplica replica;
     const Stereo first = replica.next() * 0.5;
@@ -55,15 +58,15 @@ TEST(RandomValueTest, FirstNonzeroDrawIsKept) {
 
 TEST(DcBlockerTest, RemovesAStepWithThePolesDecay) {
     UnitHarness h;
-    UnitNode* node = h.unit(UnitType::DcBlocker, {h.source(1.0), h.source(0.5)});
+    UnitNode* node = h.unit(UnitType::DcBlocker, {h.probe(1.0), h.probe(0.5)});
     for (double expected : {1.0, 0.5, 0.25, 0.125}) EXPECT_EQ(leftOf(h.step(node)), expected);
 }
 
 TEST(DcBlockerTest, PoleAtOrAboveTheLimitIsLimited) {
     UnitHarness h;
-    UnitNode* signal = h.source(0.0);
-    UnitNode* limited = h.unit(UnitType::DcBlocker, {signal, h.source(5.0)});
-    UnitNode* atLimit = h.unit(UnitType::DcBlocker, {signal, h.source(0.9999475479125977)});
+    UnitNode* signal = h.probe(0.0);
+    UnitNode* limited = h.unit(UnitType::DcBlocker, {signal, h.probe(5.0)});
+    UnitNode* atLimit = h.unit(UnitType::DcBlocker, {signal, h.probe(0.9999475479125977)});
     NoiseReplica source;
     for (int32_t n = 0; n < 1000; ++n) {
         signal->output = source.next() + 3.0;

@@ -1,7 +1,10 @@
 // Delay and EchoDelay: delay lengths from the time modes and the tempo table, the allpass
 // fraction, feedback, damping, mix and ping-pong.
+#include "noise_replica.h"
+#include "support/unit_harness.h"
 #include "synth/units/mappings.h"
-#include "unit_harness.h"
+
+#include <gtest/gtest.h>
 
 #include <bit>
 #include <cmath>
@@ -11,7 +14,7 @@ namespace {
 constexpr uint16_t kPingPong = 0x80;
 
 UnitNode* delay(UnitHarness& h, UnitNode* signal, double time, uint16_t mode) {
-    return h.unit(UnitType::Delay, {signal, h.source(time)}, {mode});
+    return h.unit(UnitType::Delay, {signal, h.probe(time)}, {mode});
 }
 
 struct EchoInputs {
@@ -22,7 +25,7 @@ struct EchoInputs {
 };
 UnitNode* echo(UnitHarness& h, UnitNode* signal, const EchoInputs& in, uint16_t flags = 4) {
     return h.unit(UnitType::EchoDelay,
-                  {signal, h.source(in.time), h.source(in.feedback), h.source(in.damping), h.source(in.mix)},
+                  {signal, h.probe(in.time), h.probe(in.feedback), h.probe(in.damping), h.probe(in.mix)},
                   {flags});
 }
 
@@ -45,7 +48,7 @@ TEST(DelayTest, ShortestDelayIsExactlyThreeSamples) {
     for (double time : {0.0, -1.0, 3.0}) {
         SCOPED_TRACE(time);
         UnitHarness h;
-        UnitNode* signal = h.source(0.0);
+        UnitNode* signal = h.probe(0.0);
         UnitNode* line = delay(h, signal, time, 4);
         NoiseReplica source;
         Stereo history[3] = {zeroStereo(), zeroStereo(), zeroStereo()};
@@ -80,7 +83,7 @@ TEST(DelayTest, WholeSampleDelaysPassAnImpulseAfterDMinusOneSamples) {
         SCOPED_TRACE(c.name);
         UnitHarness h;
         synthGraph().tempo = stereo(c.tempo);
-        UnitNode* signal = h.source(1.0);
+        UnitNode* signal = h.probe(1.0);
         UnitNode* line = delay(h, signal, c.time, c.mode);
         int32_t wrong = 0;
         for (int32_t n = 0; n < c.latency + 20; ++n) {
@@ -95,7 +98,7 @@ TEST(DelayTest, WholeSampleDelaysPassAnImpulseAfterDMinusOneSamples) {
 TEST(DelayTest, FractionalDelayGoesThroughTheAllpass) {
     // D = 10.5: 9.5 samples, nine in the buffer and half a sample of allpass phase delay.
     UnitHarness h;
-    UnitNode* signal = h.source(0.0);
+    UnitNode* signal = h.probe(0.0);
     UnitNode* line = delay(h, signal, 10.5, 4);
     const double omega = 2 * M_PI / 400;
     for (int32_t n = 0; n < 2000; ++n) {
@@ -110,7 +113,7 @@ TEST(DelayTest, FractionalDelayGoesThroughTheAllpass) {
 TEST(EchoDelayTest, FeedbackIsHeldBelowOneSoRepeatsDieAway) {
     for (double feedback : {1.0, 3.0}) {
         UnitHarness h;
-        UnitNode* signal = h.source(1.0);
+        UnitNode* signal = h.probe(1.0);
         UnitNode* node = echo(h, signal, {.feedback = feedback});
         double previous = 0.0;
         int32_t repeats = 0;
@@ -133,7 +136,7 @@ TEST(EchoDelayTest, FeedbackIsHeldBelowOneSoRepeatsDieAway) {
 
 TEST(EchoDelayTest, PingPongSwapsTheLanesOnEveryRepeat) {
     UnitHarness h;
-    UnitNode* signal = h.source(stereo(1.0, 0.0));
+    UnitNode* signal = h.probe(stereo(1.0, 0.0));
     UnitNode* node = echo(h, signal, {.feedback = 0.5}, kPingPong | 4);
     h.step(node);
     signal->output = zeroStereo();
@@ -152,7 +155,7 @@ TEST(EchoDelayTest, PingPongSwapsTheLanesOnEveryRepeat) {
 
 TEST(EchoDelayTest, DampingSmearsTheRepeatsAndMixBlendsDryAndWet) {
     UnitHarness h;
-    UnitNode* signal = h.source(1.0);
+    UnitNode* signal = h.probe(1.0);
     UnitNode* node = echo(h, signal, {.damping = 0.5, .mix = 0.5});
     EXPECT_EQ(leftOf(h.step(node)), 0.5); // dry 1.0 at half mix, nothing wet yet
     signal->output = zeroStereo();
@@ -163,7 +166,7 @@ TEST(EchoDelayTest, DampingSmearsTheRepeatsAndMixBlendsDryAndWet) {
 
 TEST(EchoDelayTest, MixZeroPassesTheInputExactly) {
     UnitHarness h;
-    UnitNode* signal = h.source(0.0);
+    UnitNode* signal = h.probe(0.0);
     UnitNode* node = echo(h, signal, {.time = 7.0, .feedback = 0.9, .mix = -2.0});
     NoiseReplica source;
     for (int32_t n = 0; n < 200; ++n) {

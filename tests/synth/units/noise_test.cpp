@@ -1,6 +1,9 @@
 // Noise: white draws of the shared generator and the pink filter, which rests while the colour
 // is 0.
-#include "unit_harness.h"
+#include "noise_replica.h"
+#include "support/unit_harness.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 
@@ -19,7 +22,7 @@ struct PinkReplica {
 
 TEST(NoiseUnitTest, ColourZeroOutputsTheGeneratorsDrawsTimesTheAmount) {
     UnitHarness h;
-    UnitNode* noiseNode = h.unit(UnitType::Noise, {h.source(0.0), h.source(0.5)});
+    UnitNode* noiseNode = h.unit(UnitType::Noise, {h.probe(0.0), h.probe(0.5)});
     NoiseReplica replica;
     Stereo first = h.step(noiseNode);
     EXPECT_EQ(leftOf(first), 0.5 * 501611359 * 0x1p-31);
@@ -34,8 +37,8 @@ TEST(NoiseUnitTest, ColourZeroOutputsTheGeneratorsDrawsTimesTheAmount) {
 
 TEST(NoiseUnitTest, PinkFilterRestsWhileColourIsZeroAndResumesFromItsMemories) {
     UnitHarness h;
-    UnitNode* colour = h.source(0.5);
-    UnitNode* noiseNode = h.unit(UnitType::Noise, {colour, h.source(2.0)});
+    UnitNode* colour = h.probe(0.5);
+    UnitNode* noiseNode = h.unit(UnitType::Noise, {colour, h.probe(2.0)});
     NoiseReplica replica;
     PinkReplica pink[2];
     // On, off for a while, on again: the filter sees only the draws made while it is on.
@@ -58,7 +61,7 @@ TEST(NoiseUnitTest, PinkFilterRestsWhileColourIsZeroAndResumesFromItsMemories) {
 
 TEST(NoiseUnitTest, PinkNoiseIsLowPassedAndBounded) {
     UnitHarness h;
-    UnitNode* noiseNode = h.unit(UnitType::Noise, {h.source(1.0), h.source(1.0)});
+    UnitNode* noiseNode = h.unit(UnitType::Noise, {h.probe(1.0), h.probe(1.0)});
     double previous = 0, lagProduct = 0, energy = 0;
     for (int32_t n = 0; n < 20000; ++n) {
         double x = leftOf(h.step(noiseNode));

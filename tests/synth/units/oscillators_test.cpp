@@ -1,7 +1,10 @@
 // The waveform core and its two users, Oscillator and Lfo: waveforms, unison, key tracking,
 // random start phases and rates.
+#include "noise_replica.h"
+#include "support/unit_harness.h"
 #include "synth/units/osc_core.h"
-#include "unit_harness.h"
+
+#include <gtest/gtest.h>
 
 #include <cmath>
 
@@ -25,8 +28,8 @@ struct OscInputs {
 
 UnitNode* oscillator(UnitHarness& h, uint16_t flags, const OscInputs& in) {
     return h.unit(UnitType::Oscillator,
-                  {h.source(in.modulation), h.source(in.offset), h.source(in.width), h.source(in.transpose),
-                   h.source(in.fine), h.source(in.amplitude), h.source(in.detune)},
+                  {h.probe(in.modulation), h.probe(in.offset), h.probe(in.width), h.probe(in.transpose),
+                   h.probe(in.fine), h.probe(in.amplitude), h.probe(in.detune)},
                   {flags});
 }
 
@@ -99,7 +102,7 @@ TEST(OscCoreTest, ActivityMarksTheSampleWhosePhaseWrapped) {
     UnitNode* osc = oscillator(h, kWaveSaw, {.modulation = 2 * kE, .width = 1.0});
     for (int32_t n = 0; n < 200; ++n) {
         h.step(osc);
-        EXPECT_EQ(anyBits(osc->activity), n > 0 && n % 64 == 0) << n;
+        EXPECT_EQ(!bothZero(osc->activity), n > 0 && n % 64 == 0) << n;
     }
 }
 
@@ -136,7 +139,7 @@ double measuredPeriod(UnitHarness& h, UnitNode* node, int32_t samples) {
     int32_t first = -1, last = -1, wraps = 0;
     for (int32_t n = 0; n < samples; ++n) {
         h.step(node);
-        if (!anyBits(node->activity)) continue;
+        if (bothZero(node->activity)) continue;
         if (first < 0) first = n;
         last = n;
         ++wraps;
@@ -234,7 +237,7 @@ TEST(LfoTest, RangeFlagsMapTheWaveform) {
         SCOPED_TRACE(c.name);
         UnitHarness h;
         // Rate 1: 0.001 cycles per sample; square of width 0.5; amount 0.5.
-        UnitNode* lfo = h.unit(UnitType::Lfo, {h.source(1.0), h.source(0.0), h.source(0.5), h.source(0.5)},
+        UnitNode* lfo = h.unit(UnitType::Lfo, {h.probe(1.0), h.probe(0.0), h.probe(0.5), h.probe(0.5)},
                                {static_cast<uint16_t>(c.flags | kWaveSquare)});
         EXPECT_EQ(leftOf(h.step(lfo)), 0.5 * c.high);
         for (int32_t n = 1; n < 600; ++n) h.step(lfo);
@@ -256,7 +259,7 @@ TEST(LfoTest, RateIsFreeOrTempoSynced) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "flags " << c.flags << " rate " << c.rate);
         UnitHarness h;
-        UnitNode* lfo = h.unit(UnitType::Lfo, {h.source(c.rate), h.source(0.0), h.source(0.5), h.source(1.0)},
+        UnitNode* lfo = h.unit(UnitType::Lfo, {h.probe(c.rate), h.probe(0.0), h.probe(0.5), h.probe(1.0)},
                                {static_cast<uint16_t>(c.flags | kWaveSaw)});
         EXPECT_NEAR(measuredPeriod(h, lfo, static_cast<int32_t>(c.period * 3.5)), c.period, c.period * 1e-5);
     }

@@ -1,5 +1,7 @@
 // Panner: equal-power gains from the position, recomputed on control steps.
-#include "unit_harness.h"
+#include "support/unit_harness.h"
+
+#include <gtest/gtest.h>
 
 #include <cmath>
 
@@ -19,7 +21,7 @@ TEST(PannerTest, PositionPlacesTheSignalWithEqualPower) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << leftOf(c.position) << ", " << rightOf(c.position));
         UnitHarness h;
-        UnitNode* panner = h.unit(UnitType::Panner, {h.source(stereo(0.8, -0.4)), h.source(c.position)});
+        UnitNode* panner = h.unit(UnitType::Panner, {h.probe(stereo(0.8, -0.4)), h.probe(c.position)});
         Stereo out = h.step(panner);
         EXPECT_DOUBLE_EQ(leftOf(out), 0.8 * c.left);
         EXPECT_DOUBLE_EQ(rightOf(out), -0.4 * c.right);
@@ -28,8 +30,8 @@ TEST(PannerTest, PositionPlacesTheSignalWithEqualPower) {
 
 TEST(PannerTest, GainsChangeOnlyOnControlSteps) {
     UnitHarness h;
-    UnitNode* position = h.source(0.0);
-    UnitNode* panner = h.unit(UnitType::Panner, {h.source(1.0), position});
+    UnitNode* position = h.probe(0.0);
+    UnitNode* panner = h.unit(UnitType::Panner, {h.probe(1.0), position});
     h.step(panner);
     position->output = stereo(1.0);
     for (int32_t n = 1; n < 16; ++n) EXPECT_EQ(rightOf(h.step(panner)), 0.0) << n;

@@ -1,5 +1,7 @@
 // Add, Crossfade, Negate, ChannelSelect and ChannelBlend.
-#include "unit_harness.h"
+#include "support/unit_harness.h"
+
+#include <gtest/gtest.h>
 
 #include <bit>
 
@@ -7,20 +9,20 @@ namespace {
 
 TEST(ArithmeticUnitsTest, AddCrossfadeAndNegate) {
     UnitHarness h;
-    UnitNode* a = h.source(stereo(1.5, -2.0));
-    UnitNode* b = h.source(stereo(0.25, 4.0));
+    UnitNode* a = h.probe(stereo(1.5, -2.0));
+    UnitNode* b = h.probe(stereo(0.25, 4.0));
     UnitNode* add = h.unit(UnitType::Add, {a, b});
     Stereo sum = h.step(add);
     EXPECT_EQ(leftOf(sum), 1.75);
     EXPECT_EQ(rightOf(sum), 2.0);
 
     // The amount is not clamped: 2 extrapolates past the second input.
-    UnitNode* fade = h.unit(UnitType::Crossfade, {a, b, h.source(stereo(0.25, 2.0))});
+    UnitNode* fade = h.unit(UnitType::Crossfade, {a, b, h.probe(stereo(0.25, 2.0))});
     Stereo faded = h.step(fade);
     EXPECT_EQ(leftOf(faded), 1.5 + (0.25 - 1.5) * 0.25);
     EXPECT_EQ(rightOf(faded), 10.0);
 
-    UnitNode* negate = h.unit(UnitType::Negate, {h.source(stereo(0.0, -3.0))});
+    UnitNode* negate = h.unit(UnitType::Negate, {h.probe(stereo(0.0, -3.0))});
     Stereo negated = h.step(negate);
     EXPECT_EQ(std::bit_cast<uint64_t>(leftOf(negated)), 0x8000000000000000u); // -0
     EXPECT_EQ(rightOf(negated), 3.0);
@@ -33,7 +35,7 @@ TEST(ChannelSelectTest, WordZeroTakesTheLeftLaneAnyOtherTheRight) {
     };
     for (Case c : {Case{0, 0.5}, Case{1, -0.25}, Case{256, -0.25}, Case{0xFFFF, -0.25}}) {
         UnitHarness h;
-        UnitNode* node = h.unit(UnitType::ChannelSelect, {h.source(stereo(0.5, -0.25))}, {c.word});
+        UnitNode* node = h.unit(UnitType::ChannelSelect, {h.probe(stereo(0.5, -0.25))}, {c.word});
         Stereo out = h.step(node);
         EXPECT_EQ(leftOf(out), c.expected) << c.word;
         EXPECT_EQ(rightOf(out), c.expected) << c.word;
@@ -55,7 +57,7 @@ TEST(ChannelBlendTest, AmountMovesFromStereoThroughMonoToSwapped) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         UnitHarness h;
-        UnitNode* node = h.unit(UnitType::ChannelBlend, {h.source(stereo(l, r)), h.source(c.amount)});
+        UnitNode* node = h.unit(UnitType::ChannelBlend, {h.probe(stereo(l, r)), h.probe(c.amount)});
         Stereo out = h.step(node);
         EXPECT_EQ(leftOf(out), c.left);
         EXPECT_EQ(rightOf(out), c.right);

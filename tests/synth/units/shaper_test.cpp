@@ -1,7 +1,10 @@
 // Shaper and the level curve: transparency at drive 0, the sine fold's constants, the curves'
 // shapes and unknown curves.
+#include "noise_replica.h"
+#include "support/unit_harness.h"
 #include "synth/units/mappings.h"
-#include "unit_harness.h"
+
+#include <gtest/gtest.h>
 
 #include <cmath>
 
@@ -11,7 +14,7 @@ constexpr double kUnity = 0.75;       // level curve: gain 1
 constexpr double kOctave = 6.0 / 128; // level curve: twice or half the gain
 
 UnitNode* shaper(UnitHarness& h, UnitNode* signal, double drive, double level, uint16_t curve) {
-    return h.unit(UnitType::Shaper, {signal, h.source(drive), h.source(level)}, {curve});
+    return h.unit(UnitType::Shaper, {signal, h.probe(drive), h.probe(level)}, {curve});
 }
 
 TEST(LevelCurveTest, ThreeQuartersIsUnityAndSixStepsDoubleOrHalve) {
@@ -27,7 +30,7 @@ TEST(ShaperTest, DriveZeroIsTransparentForCurvesZeroAndOne) {
         for (double level : {kUnity, kUnity - 3 * kOctave, kUnity + kOctave}) {
             SCOPED_TRACE(testing::Message() << "curve " << curve << " level " << level);
             UnitHarness h;
-            UnitNode* signal = h.source(0.0);
+            UnitNode* signal = h.probe(0.0);
             UnitNode* node = shaper(h, signal, 0.0, level, curve);
             NoiseReplica source;
             for (int32_t n = 0; n < 64; ++n) {
@@ -48,7 +51,7 @@ TEST(ShaperTest, SineFoldAtDriveZeroUsesItsSmallestCurveConstant) {
     EXPECT_GT(a, 9.999);
     EXPECT_LT(a, 10.0);
     const double gain = leftOf(levelCurve(stereo(kUnity)));
-    UnitNode* signal = h.source(0.0);
+    UnitNode* signal = h.probe(0.0);
     UnitNode* node = shaper(h, signal, 0.0, kUnity, 4);
     for (double in : {0.0, 0.3, -0.7, 1.0, 5.0}) {
         signal->output = stereo(in);
@@ -78,7 +81,7 @@ TEST(ShaperTest, CurvesShapeAfterDividingByTheLevel) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         UnitHarness h;
-        UnitNode* node = shaper(h, h.source(c.in), c.drive, c.level, c.curve);
+        UnitNode* node = shaper(h, h.probe(c.in), c.drive, c.level, c.curve);
         EXPECT_NEAR(leftOf(h.step(node)), c.out, std::abs(c.out) * 1e-6);
     }
 }
@@ -86,7 +89,7 @@ TEST(ShaperTest, CurvesShapeAfterDividingByTheLevel) {
 TEST(ShaperTest, UnknownCurvesPassTheSignalUnshaped) {
     for (uint16_t curve : {2, 3, 5, 255, 0x104}) {
         UnitHarness h;
-        UnitNode* node = shaper(h, h.source(stereo(0.9, -3.5)), 0.8, kUnity + kOctave, curve);
+        UnitNode* node = shaper(h, h.probe(stereo(0.9, -3.5)), 0.8, kUnity + kOctave, curve);
         Stereo out = h.step(node);
         EXPECT_EQ(leftOf(out), 0.9) << curve;
         EXPECT_EQ(rightOf(out), -3.5) << curve;
