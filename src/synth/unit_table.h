@@ -22,8 +22,7 @@
 
 #include <cstdint>
 
-// UNIT(number, name, tick, init): rows in number order. Each row follows its own comment line
-// so that edits to neighbouring rows, made apart, merge without conflict.
+// UNIT(number, name, tick, init): rows in number order, each after a comment line.
 #define QUORLAX_UNIT_TYPES(UNIT)                                                                             \
     /*  0: product of two signals */                                                                         \
     UNIT(0, Multiply, tickMultiply, noInit)                                                                  \
@@ -84,7 +83,7 @@
     /* 28: no unit */                                                                                        \
     UNIT(28, Unused28, tickSilent, noInit)                                                                   \
     /* 29: a controller value */                                                                             \
-    UNIT(29, Controller, tickSilent, noInit)                                                                 \
+    UNIT(29, Controller, tickController, noInit)                                                             \
     /* 30: waveshaper */                                                                                     \
     UNIT(30, Shaper, tickShaper, noInit)                                                                     \
     /* 31: stereo width */                                                                                   \
