@@ -164,17 +164,4 @@ TEST(EchoDelayTest, DampingSmearsTheRepeatsAndMixBlendsDryAndWet) {
     for (double wet : {0.5, 0.25, 0.125, 0.0625}) EXPECT_EQ(leftOf(h.step(node)), 0.5 * wet);
 }
 
-TEST(EchoDelayTest, MixZeroPassesTheInputExactly) {
-    UnitHarness h;
-    UnitNode* signal = h.probe(0.0);
-    UnitNode* node = echo(h, signal, {.time = 7.0, .feedback = 0.9, .mix = -2.0});
-    NoiseReplica source;
-    for (int32_t n = 0; n < 200; ++n) {
-        signal->output = source.next();
-        Stereo out = h.step(node);
-        ASSERT_EQ(leftOf(out), leftOf(signal->output));
-        ASSERT_EQ(rightOf(out), rightOf(signal->output));
-    }
-}
-
 } // namespace

@@ -59,21 +59,4 @@ TEST(NoiseUnitTest, PinkFilterRestsWhileColourIsZeroAndResumesFromItsMemories) {
     }
 }
 
-TEST(NoiseUnitTest, PinkNoiseIsLowPassedAndBounded) {
-    UnitHarness h;
-    UnitNode* noiseNode = h.unit(UnitType::Noise, {h.probe(1.0), h.probe(1.0)});
-    double previous = 0, lagProduct = 0, energy = 0;
-    for (int32_t n = 0; n < 20000; ++n) {
-        double x = leftOf(h.step(noiseNode));
-        ASSERT_LE(std::abs(x), 1.0);
-        if (n > 1000) {
-            lagProduct += x * previous;
-            energy += x * x;
-        }
-        previous = x;
-    }
-    // White noise has no correlation between neighbours; pink noise a strong one.
-    EXPECT_GT(lagProduct / energy, 0.5);
-}
-
 } // namespace

@@ -97,15 +97,6 @@ TEST(OscCoreTest, PulseSineIsOneSineCycleInsideTheWidthThenSilent) {
     }
 }
 
-TEST(OscCoreTest, ActivityMarksTheSampleWhosePhaseWrapped) {
-    UnitHarness h;
-    UnitNode* osc = oscillator(h, kWaveSaw, {.modulation = 2 * kE, .width = 1.0});
-    for (int32_t n = 0; n < 200; ++n) {
-        h.step(osc);
-        EXPECT_EQ(!bothZero(osc->activity), n > 0 && n % 64 == 0) << n;
-    }
-}
-
 TEST(OscCoreTest, RandomHarmonicChangesOnEachWrapFromTheNextSample) {
     UnitHarness h;
     const double width = 0.125;
@@ -192,21 +183,6 @@ TEST(OscillatorTest, UnisonVoicesRunAtPowersOfTheDetuneFactor) {
             expected += leftOf(sineOf(stereo((phase - std::floor(phase)) * kTwoPi)));
         }
         EXPECT_NEAR(leftOf(h.step(osc)), 0.5 * expected, 1e-9) << n;
-    }
-}
-
-TEST(OscillatorTest, UnisonWithoutDetuneSumsIdenticalVoices) {
-    UnitHarness h;
-    VoiceSlot voice{};
-    voice.increment = stereo(0.0123);
-    synthGraph().currentVoice = &voice;
-    UnitNode* single = oscillator(h, kKeyTracking | kWaveTriangle, {.width = 0.3});
-    UnitNode* triple = oscillator(h, kKeyTracking | unison(3) | kWaveTriangle, {.width = 0.3});
-    for (int32_t n = 0; n < 100; ++n) {
-        single->tick(single);
-        triple->tick(triple);
-        ++synthGraph().sampleCounter;
-        EXPECT_EQ(leftOf(triple->output), 3 * leftOf(single->output)) << n;
     }
 }
 
