@@ -22,8 +22,7 @@
 
 #include <cstdint>
 
-// UNIT(number, name, tick, init): rows in number order. Each row follows its own comment line
-// so that edits to neighbouring rows, made apart, merge without conflict.
+// UNIT(number, name, tick, init): rows in number order, each after a comment line.
 #define QUORLAX_UNIT_TYPES(UNIT)                                                                             \
     /*  0: product of two signals */                                                                         \
     UNIT(0, Multiply, tickMultiply, noInit)                                                                  \
@@ -38,13 +37,13 @@
     /*  5: attack, decay, sustain, release */                                                                \
     UNIT(5, Envelope, tickEnvelope, noInit)                                                                  \
     /*  6: low-frequency oscillator */                                                                       \
-    UNIT(6, Lfo, tickSilent, noInit)                                                                         \
+    UNIT(6, Lfo, tickLfo, noInit)                                                                            \
     /*  7: unison oscillator */                                                                              \
-    UNIT(7, Oscillator, tickSilent, noInit)                                                                  \
+    UNIT(7, Oscillator, tickOscillator, noInit)                                                              \
     /*  8: white and pink noise */                                                                           \
-    UNIT(8, Noise, tickSilent, noInit)                                                                       \
+    UNIT(8, Noise, tickNoise, noInit)                                                                        \
     /*  9: cascaded biquad filter */                                                                         \
-    UNIT(9, BiquadFilter, tickSilent, noInit)                                                                \
+    UNIT(9, BiquadFilter, tickBiquadFilter, noInit)                                                          \
     /* 10: no unit */                                                                                        \
     UNIT(10, Unused10, tickSilent, noInit)                                                                   \
     /* 11: no unit */                                                                                        \
@@ -52,7 +51,7 @@
     /* 12: no unit */                                                                                        \
     UNIT(12, Unused12, tickSilent, noInit)                                                                   \
     /* 13: equal-power panner */                                                                             \
-    UNIT(13, Panner, tickSilent, noInit)                                                                     \
+    UNIT(13, Panner, tickPanner, noInit)                                                                     \
     /* 14: no unit */                                                                                        \
     UNIT(14, Unused14, tickSilent, noInit)                                                                   \
     /* 15: product, a second number */                                                                       \
@@ -60,17 +59,17 @@
     /* 16: no unit */                                                                                        \
     UNIT(16, Unused16, tickSilent, noInit)                                                                   \
     /* 17: sum of two signals */                                                                             \
-    UNIT(17, Add, tickSilent, noInit)                                                                        \
+    UNIT(17, Add, tickAdd, noInit)                                                                           \
     /* 18: no unit */                                                                                        \
     UNIT(18, Unused18, tickSilent, noInit)                                                                   \
     /* 19: no unit */                                                                                        \
     UNIT(19, Unused19, tickSilent, noInit)                                                                   \
     /* 20: blend of two signals */                                                                           \
-    UNIT(20, Crossfade, tickSilent, noInit)                                                                  \
+    UNIT(20, Crossfade, tickCrossfade, noInit)                                                               \
     /* 21: sum of all inputs, a second number */                                                             \
     UNIT(21, Sum21, tickSum, noInit)                                                                         \
     /* 22: one lane on both sides */                                                                         \
-    UNIT(22, ChannelSelect, tickSilent, noInit)                                                              \
+    UNIT(22, ChannelSelect, tickChannelSelect, noInit)                                                       \
     /* 23: no unit */                                                                                        \
     UNIT(23, Unused23, tickSilent, noInit)                                                                   \
     /* 24: no unit */                                                                                        \
@@ -80,23 +79,23 @@
     /* 26: no unit */                                                                                        \
     UNIT(26, Unused26, tickSilent, noInit)                                                                   \
     /* 27: 1.0 while an envelope sounds */                                                                   \
-    UNIT(27, EnvelopeActive, tickSilent, noInit)                                                             \
+    UNIT(27, EnvelopeActive, tickEnvelopeActive, noInit)                                                     \
     /* 28: no unit */                                                                                        \
     UNIT(28, Unused28, tickSilent, noInit)                                                                   \
     /* 29: a controller value */                                                                             \
-    UNIT(29, Controller, tickSilent, noInit)                                                                 \
+    UNIT(29, Controller, tickController, noInit)                                                             \
     /* 30: waveshaper */                                                                                     \
-    UNIT(30, Shaper, tickSilent, noInit)                                                                     \
+    UNIT(30, Shaper, tickShaper, noInit)                                                                     \
     /* 31: stereo width */                                                                                   \
-    UNIT(31, ChannelBlend, tickSilent, noInit)                                                               \
+    UNIT(31, ChannelBlend, tickChannelBlend, noInit)                                                         \
     /* 32: delay line */                                                                                     \
-    UNIT(32, Delay, tickSilent, initDelayBuffer)                                                             \
+    UNIT(32, Delay, tickDelay, initDelayBuffer)                                                              \
     /* 33: feedback echo */                                                                                  \
-    UNIT(33, EchoDelay, tickSilent, initDelayBuffer)                                                         \
+    UNIT(33, EchoDelay, tickEchoDelay, initDelayBuffer)                                                      \
     /* 34: DC blocking filter */                                                                             \
-    UNIT(34, DcBlocker, tickSilent, noInit)                                                                  \
+    UNIT(34, DcBlocker, tickDcBlocker, noInit)                                                               \
     /* 35: one random value per node */                                                                      \
-    UNIT(35, RandomValue, tickSilent, noInit)                                                                \
+    UNIT(35, RandomValue, tickRandomValue, noInit)                                                           \
     /* 36: comb and allpass reverb */                                                                        \
     UNIT(36, Reverb, tickReverb, initWorkBuffer)                                                             \
     /* 37: ten-band equaliser */                                                                             \
@@ -116,7 +115,7 @@
     /* 44: no unit */                                                                                        \
     UNIT(44, Unused44, tickSilent, noInit)                                                                   \
     /* 45: sign flip */                                                                                      \
-    UNIT(45, Negate, tickSilent, noInit)                                                                     \
+    UNIT(45, Negate, tickNegate, noInit)                                                                     \
     /* 46: no unit */                                                                                        \
     UNIT(46, Unused46, tickSilent, noInit)                                                                   \
     /* 47: no unit */                                                                                        \

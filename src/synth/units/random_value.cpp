@@ -1,0 +1,11 @@
+// RandomValue (type 35): one random value in [-range, range) per node, drawn on its first tick
+// and kept. Placed in a voice template it gives every voice its own value.
+#include "synth/unit.h"
+
+// No stamp: until a draw comes out nonzero, every tick draws again (a range of 0 keeps
+// drawing). Afterwards the node neither draws nor ticks its input.
+void tickRandomValue(UnitNode* node) {
+    if (!bothZero(node->output)) return;
+    tickInput(node, 0);
+    node->output = noise() * input(node, 0);
+}

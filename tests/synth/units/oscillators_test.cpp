@@ -1,0 +1,244 @@
+// The waveform core and its two users, Oscillator and Lfo: waveforms, unison, key tracking,
+// random start phases and rates.
+#include "noise_replica.h"
+#include "support/unit_harness.h"
+#include "synth/units/osc_core.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr uint16_t kKeyTracking = 0x800;
+constexpr uint16_t kRandomPhases = 0x1000;
+uint16_t unison(int32_t voices) {
+    return static_cast<uint16_t>((voices - 1) << 8);
+}
+
+struct OscInputs {
+    double modulation = 0.0;
+    double offset = 0.0;
+    double width = 0.0;
+    double transpose = 0.0;
+    double fine = 0.0;
+    double amplitude = 1.0;
+    double detune = 0.0;
+};
+
+UnitNode* oscillator(UnitHarness& h, uint16_t flags, const OscInputs& in) {
+    return h.unit(UnitType::Oscillator,
+                  {h.probe(in.modulation), h.probe(in.offset), h.probe(in.width), h.probe(in.transpose),
+                   h.probe(in.fine), h.probe(in.amplitude), h.probe(in.detune)},
+                  {flags});
+}
+
+double triangle(double d, double g) {
+    return d <= g ? 2 * d / g - 1 : 2 * (1 - d) / (1 - g) - 1;
+}
+double rampedPulse(double x, double g, double e) {
+    return g < x ? std::max(2 * (g - x) / e + 1, -1.0) : std::min(2 * x / e - 1, 1.0);
+}
+
+struct WaveCase {
+    const char* name;
+    uint16_t waveform;
+    double offset;
+    double width;
+    double (*value)(double d, double u, double g);
+};
+
+// Without key tracking the modulation input alone moves the phase: 1/32 gives an increment e of
+// 1/64, so sample n of the first cycle has phase d = frac(offset + n/64) and u = n/64.
+constexpr double kE = 1.0 / 64;
+const WaveCase kWaveCases[] = {
+    {"saw rising", kWaveSaw, 0.0, 1.0, [](double d, double, double) { return 2 * d - 1; }},
+    {"saw falling", kWaveSaw, 0.0, 0.0, [](double d, double, double) { return -(2 * d - 1); }},
+    {"square quarter", kWaveSquare, 0.0, 0.25, [](double d, double, double g) { return d < g ? 1.0 : -1.0; }},
+    {"triangle", kWaveTriangle, 0.0, 0.25, [](double d, double, double g) { return triangle(d, g); }},
+    {"triangle offset", kWaveTriangle, 0.375, 0.5, [](double d, double, double g) { return triangle(d, g); }},
+    {"two triangles", kWaveTwoTriangles, 0.25, 0.5,
+     [](double d, double u, double g) { return triangle(d, g) + triangle(u, g); }},
+    {"ramped pulses", kWaveRampedPulses, 0.25, 0.5,
+     [](double d, double u, double g) {
+         return (rampedPulse(d, g, kE) + 1 - 2 * g) + (rampedPulse(u, g, kE) + 1 - 2 * g);
+     }},
+    {"unknown waveform 4", 4, 0.0, 0.5, [](double, double, double) { return 0.0; }},
+    {"unknown waveform 9", 9, 0.0, 0.5, [](double, double, double) { return 0.0; }},
+};
+
+TEST(OscCoreTest, EachWaveformFollowsItsFormulaOverOneCycle) {
+    for (const WaveCase& c : kWaveCases) {
+        SCOPED_TRACE(c.name);
+        UnitHarness h;
+        UnitNode* osc =
+            oscillator(h, c.waveform, {.modulation = 2 * kE, .offset = c.offset, .width = c.width});
+        const double g = std::max(kE, std::min(1 - kE, c.width));
+        for (int32_t n = 0; n < 64; ++n) {
+            double u = n * kE;
+            double d = c.offset + u - std::floor(c.offset + u);
+            Stereo out = h.step(osc);
+            EXPECT_EQ(leftOf(out), c.value(d, u, g)) << "sample " << n;
+            EXPECT_EQ(rightOf(out), leftOf(out));
+        }
+    }
+}
+
+TEST(OscCoreTest, PulseSineIsOneSineCycleInsideTheWidthThenSilent) {
+    UnitHarness h;
+    UnitNode* osc = oscillator(h, kWavePulseSine, {.modulation = 2 * kE, .width = 0.5});
+    for (int32_t n = 0; n < 64; ++n) {
+        double d = n * kE;
+        double out = leftOf(h.step(osc));
+        if (d < 0.5)
+            EXPECT_NEAR(out, std::sin(d / 0.5 * 2 * M_PI), 0.0011) << n; // the parabolic sine's error
+        else
+            EXPECT_EQ(out, 0.0) << n;
+    }
+}
+
+TEST(OscCoreTest, RandomHarmonicChangesOnEachWrapFromTheNextSample) {
+    UnitHarness h;
+    const double width = 0.125;
+    UnitNode* osc = oscillator(h, kWaveRandomHarmonic, {.modulation = 2 * kE, .width = width});
+    NoiseReplica replica;
+    Stereo draw = replica.next();
+    double harmonic[2] = {std::floor(width * width * 440 * (leftOf(draw) + 1)),
+                          std::floor(width * width * 440 * (rightOf(draw) + 1))};
+    EXPECT_EQ(harmonic[0], 8.0);
+    EXPECT_EQ(harmonic[1], 6.0);
+    for (int32_t n = 0; n < 128; ++n) {
+        double d = (n % 64) * kE;
+        Stereo out = h.step(osc);
+        // The wrap at sample 64 still sounds the first harmonic, at phase 0.
+        double hl = n <= 64 ? 0.0 : harmonic[0], hr = n <= 64 ? 0.0 : harmonic[1];
+        EXPECT_EQ(leftOf(out), leftOf(sineOf(stereo((hl + 1) * d * kTwoPi)))) << n;
+        EXPECT_EQ(rightOf(out), leftOf(sineOf(stereo((hr + 1) * d * kTwoPi)))) << n;
+    }
+    // One draw per wrap.
+    EXPECT_EQ(leftOf(noise()), leftOf(replica.next()));
+}
+
+TEST(OscCoreTest, ZeroWidthTriangleWithoutIncrementStaysFinite) {
+    UnitHarness h;
+    UnitNode* osc = oscillator(h, kWaveTriangle, {});
+    for (int32_t n = 0; n < 4; ++n) EXPECT_EQ(leftOf(h.step(osc)), 1.0);
+}
+
+// Samples between the first and the last wrap over the wraps between them.
+double measuredPeriod(UnitHarness& h, UnitNode* node, int32_t samples) {
+    int32_t first = -1, last = -1, wraps = 0;
+    for (int32_t n = 0; n < samples; ++n) {
+        h.step(node);
+        if (bothZero(node->activity)) continue;
+        if (first < 0) first = n;
+        last = n;
+        ++wraps;
+    }
+    return wraps > 1 ? static_cast<double>(last - first) / (wraps - 1) : 0.0;
+}
+
+TEST(OscillatorTest, WithoutKeyTrackingTheIncrementIsZero) {
+    UnitHarness h;
+    VoiceSlot voice{};
+    voice.increment = stereo(0.01);
+    synthGraph().currentVoice = &voice;
+    UnitNode* osc = oscillator(h, kWaveSaw, {.offset = 0.25, .width = 1.0});
+    for (int32_t n = 0; n < 100; ++n) EXPECT_EQ(leftOf(h.step(osc)), -0.5);
+}
+
+TEST(OscillatorTest, KeyTrackingFollowsTheVoiceWithTransposeAndFineTune) {
+    struct Case {
+        double transpose, fine, period;
+    };
+    // The voice plays 1/100 cycle per sample; 12/128 of transpose or 9.375 of fine tune is an
+    // octave.
+    const Case cases[] = {{0, 0, 100}, {12.0 / 128, 0, 50}, {0, 9.375, 50}, {-12.0 / 128, 0, 200}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "transpose " << c.transpose << " fine " << c.fine);
+        UnitHarness h;
+        VoiceSlot voice{};
+        voice.increment = stereo(0.01);
+        synthGraph().currentVoice = &voice;
+        UnitNode* osc =
+            oscillator(h, kKeyTracking | kWaveSaw, {.width = 1.0, .transpose = c.transpose, .fine = c.fine});
+        EXPECT_NEAR(measuredPeriod(h, osc, 5000), c.period, c.period * 1e-5);
+    }
+}
+
+TEST(OscillatorTest, UnisonVoicesRunAtPowersOfTheDetuneFactor) {
+    UnitHarness h;
+    VoiceSlot voice{};
+    voice.increment = stereo(1.0 / 128);
+    synthGraph().currentVoice = &voice;
+    // Width 1 makes waveform 0 a full sine cycle.
+    UnitNode* osc = oscillator(h, kKeyTracking | unison(3) | kWavePulseSine,
+                               {.width = 1.0, .amplitude = 0.5, .detune = 50.0});
+    const double base = leftOf(exp2Of(zeroStereo())) / 128;
+    const double factor = 50.0 * k0p01 + 1.0;
+    for (int32_t n = 0; n < 300; ++n) {
+        double expected = 0.0;
+        for (int32_t k = 0; k < 3; ++k) {
+            double phase = n * base * std::pow(factor, k);
+            expected += leftOf(sineOf(stereo((phase - std::floor(phase)) * kTwoPi)));
+        }
+        EXPECT_NEAR(leftOf(h.step(osc)), 0.5 * expected, 1e-9) << n;
+    }
+}
+
+TEST(OscillatorTest, RandomStartPhasesAreDrawnOnceForTheFirstSevenVoices) {
+    UnitHarness h;
+    UnitNode* osc = oscillator(h, kRandomPhases | unison(8) | kWaveSaw, {.width = 1.0});
+    NoiseReplica replica;
+    Stereo expected = stereo(-1.0); // the eighth voice starts at phase 0
+    for (int32_t k = 0; k < 7; ++k) expected += 2.0 * absOf(replica.next()) - 1.0;
+    for (int32_t n = 0; n < 40; ++n) { // across three control steps
+        Stereo out = h.step(osc);
+        EXPECT_DOUBLE_EQ(leftOf(out), leftOf(expected)) << n;
+        EXPECT_DOUBLE_EQ(rightOf(out), rightOf(expected)) << n;
+    }
+    EXPECT_EQ(leftOf(noise()), leftOf(replica.next()));
+}
+
+struct LfoRangeCase {
+    const char* name;
+    uint16_t flags;
+    double high, low;
+};
+
+TEST(LfoTest, RangeFlagsMapTheWaveform) {
+    const LfoRangeCase cases[] = {
+        {"unipolar", 0, 1.0, 0.0}, {"negative", 0x100, 0.0, -1.0}, {"bipolar", 0x200, 1.0, -1.0}};
+    for (const LfoRangeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        UnitHarness h;
+        // Rate 1: 0.001 cycles per sample; square of width 0.5; amount 0.5.
+        UnitNode* lfo = h.unit(UnitType::Lfo, {h.probe(1.0), h.probe(0.0), h.probe(0.5), h.probe(0.5)},
+                               {static_cast<uint16_t>(c.flags | kWaveSquare)});
+        EXPECT_EQ(leftOf(h.step(lfo)), 0.5 * c.high);
+        for (int32_t n = 1; n < 600; ++n) h.step(lfo);
+        EXPECT_EQ(leftOf(h.step(lfo)), 0.5 * c.low);
+    }
+}
+
+TEST(LfoTest, RateIsFreeOrTempoSynced) {
+    struct Case {
+        uint16_t flags;
+        double rate, period;
+    };
+    const Case cases[] = {
+        {0, 1.0, 1000},                   // 1^5 * 0.001 cycles per sample
+        {0, 0.5, 32000},                  // 0.5^5 * 0.001
+        {0x800, 0.5, 21168},              // one beat at 125 bpm
+        {0x800, 0.5 + 12.0 / 128, 10584}, // an octave faster
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "flags " << c.flags << " rate " << c.rate);
+        UnitHarness h;
+        UnitNode* lfo = h.unit(UnitType::Lfo, {h.probe(c.rate), h.probe(0.0), h.probe(0.5), h.probe(1.0)},
+                               {static_cast<uint16_t>(c.flags | kWaveSaw)});
+        EXPECT_NEAR(measuredPeriod(h, lfo, static_cast<int32_t>(c.period * 3.5)), c.period, c.period * 1e-5);
+    }
+}
+
+} // namespace
