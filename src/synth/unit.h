@@ -21,10 +21,11 @@ inline bool beginTick(UnitNode* node) {
     return true;
 }
 
-// Evaluates input k; an unbound input is silent.
+// Evaluates input k; an unbound input is silent. Constants make up most inputs of a patch and
+// never change, so their (empty) tick is not called.
 inline void tickInput(UnitNode* node, int32_t k) {
     UnitNode* source = node->inputs[k];
-    if (source) source->tick(source);
+    if (source && source->tick != tickConstant) source->tick(source);
 }
 // Evaluates inputs 0 … count-1 in order.
 inline void tickInputs(UnitNode* node, int32_t count) {
