@@ -22,6 +22,9 @@ struct PlatformServices {
     void* (*readWholeFile)(const char* path, size_t* size);
     // Shows a modal warning message (or prints it where no display exists).
     void (*messageBox)(const char* text);
+    // Reads at most `limit` bytes of the system's General MIDI sound bank into a block from
+    // memAlloc (caller frees); null when no bank can be read.
+    void* (*readSoundBank)(size_t limit, size_t* size);
 };
 
 // The process-wide services, initialised with this system's implementations.

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -26,7 +27,9 @@ int linuxSetSwapInterval(int interval) {
 
 // The renderer's table asks for the WGL name "wglSwapIntervalEXT" like every other entry point;
 // on Linux that slot is served by this layer's own swap-interval function.
-int swapIntervalSlot(int interval) { return linuxSetSwapInterval(interval); }
+int swapIntervalSlot(int interval) {
+    return linuxSetSwapInterval(interval);
+}
 
 GlProc linuxGetGlProc(const char* name) {
     if (std::strcmp(name, "wglSwapIntervalEXT") == 0) return reinterpret_cast<GlProc>(&swapIntervalSlot);
@@ -35,7 +38,8 @@ GlProc linuxGetGlProc(const char* name) {
 }
 
 void linuxSleepMs(uint32_t milliseconds) {
-    timespec wait{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    timespec wait{static_cast<time_t>(milliseconds / 1000),
+                  static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
     }
 }
@@ -94,19 +98,66 @@ void* linuxReadWholeFile(const char* path, size_t* size) {
     return data;
 }
 
+// The first file of `path` that opens, read up to `limit` bytes.
+void* readFilePrefix(const char* path, size_t limit, size_t* size) {
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return nullptr;
+    void* data = nullptr;
+    long length = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+    if (length >= 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+        size_t wanted = static_cast<size_t>(length) < limit ? static_cast<size_t>(length) : limit;
+        data = memAlloc(wanted > 0 ? wanted : 1);
+        if (data) *size = std::fread(data, 1, wanted, file);
+    }
+    std::fclose(file);
+    return data;
+}
+
+// The bank a Windows system carries is not part of a Linux system; it is looked for where a
+// user or a Wine installation would put it.
+void* linuxReadSoundBank(size_t limit, size_t* size) {
+    *size = 0;
+    const char* home = std::getenv("HOME");
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    const char* wine = std::getenv("WINEPREFIX");
+    const char* chosen = std::getenv("QUORLAX_GM_DLS");
+    char paths[4][1024] = {};
+    if (chosen && *chosen) std::snprintf(paths[0], sizeof paths[0], "%s", chosen);
+    if (dataHome && *dataHome)
+        std::snprintf(paths[1], sizeof paths[1], "%s/quorlax/gm.dls", dataHome);
+    else if (home)
+        std::snprintf(paths[1], sizeof paths[1], "%s/.local/share/quorlax/gm.dls", home);
+    std::snprintf(paths[2], sizeof paths[2], "/usr/share/sounds/dls/gm.dls");
+    if (wine && *wine)
+        std::snprintf(paths[3], sizeof paths[3], "%s/drive_c/windows/system32/drivers/gm.dls", wine);
+    else if (home)
+        std::snprintf(paths[3], sizeof paths[3], "%s/.wine/drive_c/windows/system32/drivers/gm.dls", home);
+    for (const char* path : paths) {
+        if (!*path) continue;
+        if (void* data = readFilePrefix(path, limit, size)) return data;
+    }
+    return nullptr;
+}
+
 void linuxMessageBox(const char* text) {
     if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "", text, nullptr) != 0)
         std::fprintf(stderr, "%s\n", text);
 }
 
 constexpr PlatformServices kLinuxServices = {
-    linuxGetGlProc, linuxSetSwapInterval, linuxSleepMs, linuxStartThread, linuxReadWholeFile, linuxMessageBox,
+    linuxGetGlProc,     linuxSetSwapInterval, linuxSleepMs,       linuxStartThread,
+    linuxReadWholeFile, linuxMessageBox,      linuxReadSoundBank,
 };
 
 PlatformServices services = kLinuxServices;
 
 } // namespace
 
-PlatformServices* platformServices() { return &services; }
+PlatformServices* platformServices() {
+    return &services;
+}
 
-void resetPlatformServices() { services = kLinuxServices; }
+void resetPlatformServices() {
+    services = kLinuxServices;
+}
