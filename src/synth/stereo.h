@@ -147,12 +147,6 @@ inline bool anyLane(Stereo mask) {
 inline bool bothZero(Stereo a) {
     return _mm_movemask_pd(_mm_cmpneq_pd(a.v, _mm_setzero_pd())) == 0;
 }
-// True when some bit of either lane is set (a mask or an activity value that is not all zero).
-inline bool anyBits(Stereo a) {
-    __m128i bits = _mm_castpd_si128(a.v);
-    return _mm_movemask_epi8(_mm_cmpeq_epi8(bits, _mm_setzero_si128())) != 0xFFFF;
-}
-
 // Truncation toward zero, exact for every double and independent of the rounding mode:
 // adding and removing 2^52 rounds the magnitude to an integer in whatever mode is set, and a
 // result that came out above the magnitude is stepped back by one.

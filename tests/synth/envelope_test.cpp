@@ -1,0 +1,171 @@
+// Envelope stages and curves, driven sample by sample through probe inputs.
+#include "support/unit_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr uint16_t kExponential = 0x40;
+constexpr uint16_t kLevelGain = 0x80;
+
+double segmentRate(double x) {
+    return 1.0 / (x * x * x * 418381.75 + 1.0);
+}
+
+struct EnvelopeRig {
+    explicit EnvelopeRig(uint16_t flags, double attack = 0, double decay = 0, double sustain = 1,
+                         double release = 0) {
+        trigger = h.probe(0.0);
+        gate = h.probe(0.0);
+        attackIn = h.probe(attack);
+        decayIn = h.probe(decay);
+        sustainIn = h.probe(sustain);
+        releaseIn = h.probe(release);
+        gain = h.probe(1.0);
+        env = h.unit(UnitType::Envelope, {trigger, gate, attackIn, decayIn, sustainIn, releaseIn, gain},
+                     {flags});
+        h.alignToControlStep();
+    }
+    // Trigger for one sample with the gate up.
+    Stereo start() {
+        trigger->output = stereo(1.0);
+        gate->output = stereo(1.0);
+        Stereo first = h.step(env);
+        trigger->output = stereo(0.0);
+        return first;
+    }
+    bool active() const { return anyLane(env->activity); }
+
+    UnitHarness h;
+    UnitNode *trigger, *gate, *attackIn, *decayIn, *sustainIn, *releaseIn, *gain, *env;
+};
+
+TEST(EnvelopeTest, AttackZeroReachesFullLevelInOneSampleAndFullSustainEndsDecayAtOnce) {
+    EnvelopeRig rig(0);
+    EXPECT_EQ(leftOf(rig.start()), 1.0);
+    EXPECT_TRUE(rig.active());
+    EXPECT_EQ(leftOf(rig.h.step(rig.env)), 1.0); // decay: already at the sustain level
+    // In sustain the level follows its input at once instead of ramping.
+    rig.sustainIn->output = stereo(0.25);
+    EXPECT_EQ(leftOf(rig.h.step(rig.env)), 0.25);
+}
+
+TEST(EnvelopeTest, NeverTriggeredStaysIdleAndLanesRunIndependently) {
+    EnvelopeRig rig(0, 0.5);
+    for (int i = 0; i < 20; ++i) rig.h.step(rig.env);
+    EXPECT_EQ(leftOf(rig.env->output), 0.0);
+    EXPECT_FALSE(rig.active());
+    rig.trigger->output = stereo(1.0, 0.0);
+    rig.gate->output = stereo(1.0, 0.0);
+    Stereo first = rig.h.step(rig.env);
+    EXPECT_EQ(leftOf(first), segmentRate(0.5));
+    EXPECT_EQ(rightOf(first), 0.0);
+    EXPECT_NE(std::bit_cast<uint64_t>(leftOf(rig.env->activity)), 0u);
+    EXPECT_EQ(std::bit_cast<uint64_t>(rightOf(rig.env->activity)), 0u);
+}
+
+TEST(EnvelopeTest, LinearSegmentsLastTheirMappedTime) {
+    const double attack = 0.25, decay = 0.3, sustain = 0.5, release = 0.2;
+    EnvelopeRig rig(0, attack, decay, sustain, release);
+    double rate = segmentRate(attack);
+    int samples = 1;
+    rig.start();
+    while (leftOf(rig.env->output) < 1.0 && samples < 100000) {
+        rig.h.step(rig.env);
+        ++samples;
+    }
+    EXPECT_NEAR(samples, 1.0 / rate, 1.0);
+
+    double decayRate = (1.0 - sustain) * segmentRate(decay);
+    int decaySamples = 0;
+    while (leftOf(rig.env->output) > sustain && decaySamples < 100000) {
+        rig.h.step(rig.env);
+        ++decaySamples;
+    }
+    EXPECT_NEAR(decaySamples, (1.0 - sustain) / decayRate, 1.0);
+
+    // Release from the sustain level to 0 lasts 1/rate samples whatever the level.
+    rig.gate->output = stereo(0.0);
+    int releaseSamples = 0;
+    while (rig.active() && releaseSamples < 100000) {
+        rig.h.step(rig.env);
+        ++releaseSamples;
+    }
+    EXPECT_NEAR(releaseSamples, 1.0 / segmentRate(release), 1.0);
+    EXPECT_LE(leftOf(rig.env->output), 0x1p-16);
+}
+
+TEST(EnvelopeTest, ExponentialReleaseEndsWhenTheLevelFallsTo2PowMinus16) {
+    const double release = 0.1;
+    EnvelopeRig rig(kExponential, 0, 0, 1, release);
+    rig.start();
+    rig.h.step(rig.env);
+    rig.gate->output = stereo(0.0);
+    double step = std::exp2(-10 * segmentRate(release));
+    double previous = leftOf(rig.env->output);
+    int samples = 0;
+    while (rig.active() && samples < 1000000) {
+        double level = leftOf(rig.h.step(rig.env));
+        if (samples > 0 && rig.active()) {
+            EXPECT_NEAR(level / previous, step, 1e-6);
+        }
+        previous = level;
+        ++samples;
+    }
+    ASSERT_FALSE(rig.active());
+    double last = leftOf(rig.env->output);
+    EXPECT_LE(last, 0x1p-16);
+    EXPECT_GT(last, 0x1p-16 * step * 0.999); // the first level at or below the threshold
+    EXPECT_GT(last, 0.0);                    // it never reaches zero exactly
+    // Falling by 2^-10 per segment time, 2^-16 is reached after 1.6 segment times.
+    EXPECT_NEAR(samples, 1.6 / segmentRate(release), 2.0);
+}
+
+TEST(EnvelopeTest, ExponentialDecayApproachesTheSustainLevel) {
+    const double decay = 0.1, sustain = 0.25;
+    EnvelopeRig rig(kExponential, 0, decay, sustain, 0);
+    rig.start();
+    double step = leftOf(exp2Of(stereo(-10 * segmentRate(decay))));
+    EXPECT_NEAR(step, std::exp2(-10 * segmentRate(decay)), 1e-9);
+    double curve = 1.0;
+    for (int i = 0; i < 50; ++i) {
+        curve *= step;
+        EXPECT_DOUBLE_EQ(leftOf(rig.h.step(rig.env)), (1 - sustain) * curve + sustain) << i;
+    }
+}
+
+TEST(EnvelopeTest, TriggerHeldHighKeepsTheFirstAttackStep) {
+    EnvelopeRig rig(0, 0.5);
+    rig.trigger->output = stereo(1.0);
+    rig.gate->output = stereo(1.0);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(leftOf(rig.h.step(rig.env)), segmentRate(0.5));
+}
+
+TEST(EnvelopeTest, VoiceTriggerAndGateAddToTheInputs) {
+    EnvelopeRig rig(0x30, 0.5);
+    VoiceSlot slot{};
+    slot.trigger = stereo(1.0);
+    slot.gate = stereo(1.0);
+    synthGraph().currentVoice = &slot;
+    EXPECT_EQ(leftOf(rig.h.step(rig.env)), segmentRate(0.5));
+    slot.trigger = stereo(0.0);
+    EXPECT_EQ(leftOf(rig.h.step(rig.env)), segmentRate(0.5) * 2);
+    slot.gate = stereo(0.0);
+    rig.h.step(rig.env);
+    EXPECT_FALSE(rig.active()); // release 0 from a low level ends at once
+    synthGraph().currentVoice = nullptr;
+}
+
+TEST(EnvelopeTest, LevelCurveGainIsTakenOnControlSteps) {
+    EnvelopeRig rig(kLevelGain);
+    rig.gain->output = stereo(0.75 + 6.0 / 128.0); // one doubling above unity
+    rig.start();
+    EXPECT_NEAR(leftOf(rig.env->output), 2.0, 1e-5);
+    rig.gain->output = stereo(0.75);
+    for (int i = 0; i < 15; ++i) EXPECT_NEAR(leftOf(rig.h.step(rig.env)), 2.0, 1e-5);
+    EXPECT_NEAR(leftOf(rig.h.step(rig.env)), 1.0, 1e-6); // the next control step
+}
+
+} // namespace
