@@ -46,6 +46,8 @@ void observePlayCursor(PlaybackWatch* watch, uint64_t cursor, uint32_t renderedF
 
 int openAudio() {
     if (output.deviceOpen) return 1;
+    // Normally allocated by startRenderThread; without it the device plays silence.
+    prepareSongOutput();
     SongOutput* song = songOutput();
     const AudioStream stream = {song->frames, song->frames ? song->songFrames : 0, &song->renderedFrames,
                                 watchDeviceCursor, nullptr};
