@@ -1,0 +1,42 @@
+// quorlax-capture: renders the presentation's output without a window or a sound card.
+#include "capture/commands.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct CaptureCommand {
+    const char* name;
+    const char* const* usage;
+    int (*run)(int argc, char** argv);
+};
+
+const CaptureCommand kCommands[] = {
+    {"wav", &kWavUsage, runWavCommand},
+};
+
+void printUsage(std::FILE* to) {
+    std::fputs("usage: quorlax-capture COMMAND [ARGUMENTS]\n\ncommands:\n", to);
+    for (const CaptureCommand& command : kCommands) std::fprintf(to, "%s\n", *command.usage);
+    std::fputs("\n'quorlax-capture COMMAND --help' describes one command.\n"
+               "Exit codes: 0 done, 1 failed while working, 2 bad arguments or an unusable path.\n",
+               to);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        printUsage(stderr);
+        return kExitUsage;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        printUsage(stdout);
+        return kExitDone;
+    }
+    for (const CaptureCommand& command : kCommands)
+        if (std::strcmp(argv[1], command.name) == 0) return command.run(argc - 2, argv + 2);
+    std::fprintf(stderr, "quorlax-capture: unknown command '%s' (try --help)\n", argv[1]);
+    return kExitUsage;
+}
