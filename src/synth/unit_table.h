@@ -22,7 +22,8 @@
 
 #include <cstdint>
 
-// UNIT(number, name, tick, init): rows in number order, each after a comment line.
+// UNIT(number, name, tick, init): rows in number order. Each row follows its own comment line
+// so that edits to neighbouring rows, made apart, merge without conflict.
 #define QUORLAX_UNIT_TYPES(UNIT)                                                                             \
     /*  0: product of two signals */                                                                         \
     UNIT(0, Multiply, tickMultiply, noInit)                                                                  \
