@@ -82,4 +82,6 @@ int startRenderThread() {
     return platformServices()->startThread(renderThreadEntry, &output, 1);
 }
 
-int songRenderFinished() { return output.renderState.load(std::memory_order_acquire) == kRenderFinished; }
+int songRenderFinished() {
+    return output.renderState.load(std::memory_order_acquire) == kRenderFinished;
+}
