@@ -1,5 +1,6 @@
 // quorlax-capture frame: renders one moment of the show without a screen and writes the window
 // picture as a PNG.
+#include "capture/commands.h"
 #include "framework/scenes.h"
 #include "platform/headless_gl.h"
 #include "platform/platform.h"
@@ -16,10 +17,12 @@
 #include <string>
 #include <vector>
 
+const char* const kFrameUsage =
+    "  frame --tick T --size WxH [--fps F] [--frames N] OUT.png\n"
+    "      Draws the show headless up to presentation time T and writes the window picture.";
+
 namespace {
 
-constexpr int kExitFailure = 1; // the picture could not be made (no GL, renderer start)
-constexpr int kExitUsage = 2;   // bad arguments or an unwritable output path
 constexpr int kMaximumSide = 8192;
 
 const char kUsage[] =
@@ -156,7 +159,7 @@ int renderFrames(const FrameOptions& options, std::vector<uint8_t>* pixels) {
     if (!initRenderer(nullptr, options.width, options.height)) {
         std::fprintf(stderr, "quorlax-capture frame: a GL entry point is missing (%s)\n",
                      headlessGlDescription());
-        return kExitFailure;
+        return kExitFailed;
     }
     platformServices()->sleepMs = skipSleep;
     static SceneDescriptor rows[kSceneCount];
@@ -165,7 +168,7 @@ int renderFrames(const FrameOptions& options, std::vector<uint8_t>* pixels) {
     if (!initScenes()) {
         std::fprintf(stderr, "quorlax-capture frame: the scenes did not start\n");
         releaseScenes();
-        return kExitFailure;
+        return kExitFailed;
     }
     for (int32_t i = 0; i < kSceneCount; ++i) {
         listSeek(frameworkState()->sceneStates, i);
@@ -223,7 +226,7 @@ int runFrameCommand(int argc, char** argv) {
 
     if (!openHeadlessGl(options.width, options.height)) {
         std::fprintf(stderr, "quorlax-capture frame: cannot open a headless GL context\n");
-        return kExitFailure;
+        return kExitFailed;
     }
     std::vector<uint8_t> pixels;
     const int result = renderFrames(options, &pixels);

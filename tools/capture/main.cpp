@@ -1,26 +1,28 @@
-// quorlax-capture: renders parts of the show to files without a screen or a sound device.
+// quorlax-capture: renders the presentation's output without a window or a sound card.
+#include "capture/commands.h"
+
 #include <cstdio>
 #include <cstring>
 
-int runFrameCommand(int argc, char** argv);
-
 namespace {
 
-struct Command {
+struct CaptureCommand {
     const char* name;
-    int (*run)(int argc, char** argv); // receives the arguments after the command word
-    const char* summary;
+    const char* const* usage;
+    int (*run)(int argc, char** argv);
 };
 
-const Command kCommands[] = {
-    {"frame", runFrameCommand, "frame --tick T --size WxH OUT.png   one moment of the show as a PNG"},
+const CaptureCommand kCommands[] = {
+    {"frame", &kFrameUsage, runFrameCommand},
+    {"wav", &kWavUsage, runWavCommand},
 };
 
-void printUsage(FILE* out) {
-    std::fprintf(out, "usage: quorlax-capture COMMAND [ARGUMENTS]\n\ncommands:\n");
-    for (const Command& command : kCommands) std::fprintf(out, "  %s\n", command.summary);
-    std::fprintf(out,
-                 "\n'quorlax-capture COMMAND --help' describes a command. Exit code 2: bad arguments.\n");
+void printUsage(std::FILE* to) {
+    std::fputs("usage: quorlax-capture COMMAND [ARGUMENTS]\n\ncommands:\n", to);
+    for (const CaptureCommand& command : kCommands) std::fprintf(to, "%s\n", *command.usage);
+    std::fputs("\n'quorlax-capture COMMAND --help' describes one command.\n"
+               "Exit codes: 0 done, 1 failed while working, 2 bad arguments or an unusable path.\n",
+               to);
 }
 
 } // namespace
@@ -28,15 +30,14 @@ void printUsage(FILE* out) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         printUsage(stderr);
-        return 2;
+        return kExitUsage;
     }
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         printUsage(stdout);
-        return 0;
+        return kExitDone;
     }
-    for (const Command& command : kCommands)
+    for (const CaptureCommand& command : kCommands)
         if (std::strcmp(argv[1], command.name) == 0) return command.run(argc - 2, argv + 2);
-    std::fprintf(stderr, "quorlax-capture: unknown command '%s'\n", argv[1]);
-    printUsage(stderr);
-    return 2;
+    std::fprintf(stderr, "quorlax-capture: unknown command '%s' (try --help)\n", argv[1]);
+    return kExitUsage;
 }

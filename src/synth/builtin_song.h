@@ -1,0 +1,10 @@
+// The song and patch compiled into the program (a two-channel sketch until the soundtrack lands).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The song as stored: header, delta-coded event area, end marker.
+const uint8_t* builtinSongBytes(size_t* size);
+// The kPatchWordCount patch words.
+const uint16_t* builtinPatchWords();

@@ -1,0 +1,29 @@
+// The presentation clock: the audio play position in clock ticks (eighths of a beat).
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+// 1/60 in single precision, ~0.016666668: beats per minute to beats per second.
+constexpr float kPerMinute = std::bit_cast<float>(0x3C888889u);
+// 1/44100 in single precision, ~2.2675737e-05: sample frames to seconds.
+constexpr float kSecondsPerFrame = std::bit_cast<float>(0x37BE37C6u);
+// Added to every reading of the clock.
+constexpr float kClockOffset = 0.005f;
+
+// The clock's parameters, set by the shell during start-up in this order; kept apart from the
+// song header, which carries the same tempo and length for the synthesizer.
+void setClockTicksPerBeat(int32_t ticksPerBeat);
+void setClockTempo(int32_t beatsPerMinute);
+// Recomputes the clock ticks per second from the two values above, in single precision.
+void updateClockTicksPerSecond();
+void setClockLength(int32_t frames);
+
+// Clock ticks per second (16.666668 for 8 ticks per beat at 125 beats per minute).
+float clockTicksPerSecond();
+// The play position in seconds: the audio position in frames times 1/44100.
+float playPositionSeconds();
+// The presentation time in clock ticks.
+float musicTime();
+// The song length in clock ticks; the show ends two ticks before it.
+float musicLength();

@@ -1,0 +1,87 @@
+// The render thread and the song's output buffer.
+#include "synth/render_thread.h"
+
+#include "framework/memory.h"
+#include "platform/platform.h"
+#include "synth/float_mode.h"
+#include "synth/sequencer.h"
+#include "synth/synth.h"
+
+namespace {
+
+SongOutput output;
+
+void renderThreadEntry(void* argument) {
+    renderSongOutput(static_cast<SongOutput*>(argument));
+}
+
+} // namespace
+
+SongOutput* songOutput() {
+    return &output;
+}
+
+uint64_t songCapacityFrames(uint32_t songFrames, uint32_t samplesPerTick) {
+    if (samplesPerTick == 0) return songFrames;
+    const uint64_t ticks = (uint64_t(songFrames) + samplesPerTick - 1) / samplesPerTick;
+    return ticks * samplesPerTick;
+}
+
+int allocateSongOutput(uint32_t songFrames, uint32_t samplesPerTick) {
+    releaseSongOutput();
+    const uint64_t capacity = songCapacityFrames(songFrames, samplesPerTick);
+    if (capacity > UINT32_MAX) return 0;
+    auto* frames = static_cast<float*>(memAlloc(size_t(capacity) * 2 * sizeof(float)));
+    if (!frames) return 0;
+    output.frames = frames;
+    output.songFrames = songFrames;
+    output.capacityFrames = static_cast<uint32_t>(capacity);
+    return 1;
+}
+
+int prepareSongOutput() {
+    if (output.frames) return 1;
+    const SongHeader& header = sequencer().song.header;
+    const uint32_t length = header.lengthSamples > 0 ? uint32_t(header.lengthSamples) : 0;
+    const uint32_t samplesPerTick = header.samplesPerTick > 0 ? uint32_t(header.samplesPerTick) : 0;
+    return allocateSongOutput(length, samplesPerTick);
+}
+
+void releaseSongOutput() {
+    memFree(output.frames);
+    output.frames = nullptr;
+    output.songFrames = 0;
+    output.capacityFrames = 0;
+    output.renderedFrames.store(0, std::memory_order_relaxed);
+    output.renderState.store(kRenderNotStarted, std::memory_order_relaxed);
+}
+
+uint32_t renderSongOutput(SongOutput* song) {
+    song->renderState.store(kRendering, std::memory_order_release);
+    FloatModeGuard mode;
+    beginRender();
+    // A grid of 0 would never advance: such a song, like one of length 0, renders nothing.
+    const uint32_t length = sequencer().song.header.samplesPerTick > 0 ? song->songFrames : 0;
+    while (renderPosition() < length) {
+        const uint32_t done = renderPosition();
+        // The grid is read afresh every tick; a tick that would overrun the buffer is not rendered.
+        if (uint64_t(done) + renderTickFrames() > song->capacityFrames) break;
+        renderTick(song->frames + size_t(done) * 2);
+        song->renderedFrames.store(renderPosition(), std::memory_order_release);
+    }
+    const uint32_t written = renderPosition();
+    song->renderedFrames.store(song->capacityFrames, std::memory_order_release);
+    song->renderState.store(kRenderFinished, std::memory_order_release);
+    return written;
+}
+
+int startRenderThread() {
+    if (!prepareSongOutput()) return 0;
+    output.renderedFrames.store(0, std::memory_order_relaxed);
+    output.renderState.store(kRenderNotStarted, std::memory_order_relaxed);
+    return platformServices()->startThread(renderThreadEntry, &output, 1);
+}
+
+int songRenderFinished() {
+    return output.renderState.load(std::memory_order_acquire) == kRenderFinished;
+}

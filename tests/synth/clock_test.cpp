@@ -1,0 +1,87 @@
+// The presentation clock: its single-precision constants and where the show starts and ends.
+#include "platform/audio_device.h"
+#include "synth/audio_output.h"
+#include "synth/clock.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+
+namespace {
+
+int64_t devicePosition = 0;
+
+int openFake(const AudioStream*) {
+    return 1;
+}
+void nothing() {}
+int64_t fakePosition() {
+    return devicePosition;
+}
+
+// A device whose position the test sets, and the clock parameters the shell sets at start-up.
+class ClockTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        AudioDeviceServices* device = audioDeviceServices();
+        device->openDevice = openFake;
+        device->startDevice = nothing;
+        device->closeDevice = nothing;
+        device->devicePosition = fakePosition;
+        devicePosition = 0;
+        setClockTicksPerBeat(8);
+        setClockTempo(125);
+        updateClockTicksPerSecond();
+        setClockLength(9733716);
+        ASSERT_EQ(openAudio(), 1);
+        startPlayback();
+    }
+    void TearDown() override {
+        stopAudio();
+        resetAudioDeviceServices();
+    }
+    float timeAt(int64_t frames) {
+        devicePosition = frames;
+        return musicTime();
+    }
+};
+
+TEST_F(ClockTest, ConstantsHaveTheirSinglePrecisionBits) {
+    EXPECT_EQ(std::bit_cast<uint32_t>(kSecondsPerFrame), 0x37BE37C6u);
+    EXPECT_EQ(std::bit_cast<uint32_t>(clockTicksPerSecond()), 0x41855556u);
+    EXPECT_EQ(std::bit_cast<uint32_t>(musicLength()), std::bit_cast<uint32_t>(3678.6533f));
+    EXPECT_EQ(std::bit_cast<uint32_t>(musicLength() - 2.0f), std::bit_cast<uint32_t>(3676.6533f));
+}
+
+TEST_F(ClockTest, ReadsTheOffsetAtTheStartAndOneSecondOfTicksLater) {
+    EXPECT_EQ(timeAt(0), 0.005f);
+    EXPECT_EQ(playPositionSeconds(), 0.0f);
+    EXPECT_FLOAT_EQ(timeAt(44100), 16.666668f + 0.005f);
+    EXPECT_FLOAT_EQ(playPositionSeconds(), 1.0f);
+}
+
+TEST_F(ClockTest, EndConditionHoldsFrom3676Point6533Ticks) {
+    const float end = musicLength() - 2.0f;
+    // The first frame whose time reaches the end: about 0.12 s before the last frame of the song.
+    int64_t low = 0, high = 9733716;
+    while (low < high) {
+        const int64_t middle = (low + high) / 2;
+        if (timeAt(middle) >= end)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    EXPECT_GE(timeAt(low), 3676.6533f);
+    EXPECT_LT(timeAt(low - 1), 3676.6533f);
+    EXPECT_NEAR(double(low), 9733716.0 - 2.0 / (50.0 / 3.0) * 44100.0, 16.0);
+    for (int64_t frames : {low, low + 1, low + 1000, int64_t(9733716)}) EXPECT_GE(timeAt(frames), end);
+}
+
+TEST_F(ClockTest, StandsStillBeforePlaybackAndAfterStop) {
+    devicePosition = 5000;
+    stopAudio();
+    EXPECT_EQ(musicTime(), 0.005f);
+    EXPECT_EQ(audioPlayPosition(), 0u);
+}
+
+} // namespace

@@ -1,0 +1,120 @@
+// quorlax-capture wav: the file it writes holds exactly the song's frames as the synthesizer
+// renders them, and bad arguments or paths end with exit code 2.
+#include "shared/wav_file.h"
+#include "synth/builtin_song.h"
+#include "synth/synth.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct ToolRun {
+    int exitCode;
+    std::string output;
+};
+
+// Runs the capture tool with stdout and stderr collected (so stdout is not a terminal).
+ToolRun capture(const std::string& arguments) {
+    const std::string command = std::string(QUORLAX_BIN_DIR) + "/quorlax-capture " + arguments + " 2>&1";
+    ToolRun run{-1, ""};
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char block[4096];
+    for (size_t got; (got = std::fread(block, 1, sizeof block, pipe)) > 0;) run.output.append(block, got);
+    const int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::vector<float> renderBuiltinSong(uint32_t frames) {
+    size_t songBytes = 0;
+    const uint8_t* song = builtinSongBytes(&songBytes);
+    std::vector<float> out(2 * size_t(frames));
+    EXPECT_EQ(renderSong(song, songBytes, builtinPatchWords(), out.data(), frames), 1);
+    releaseSynth();
+    return out;
+}
+
+TEST(CaptureWavTest, WritesTheWholeSongAsTheSynthesizerRendersIt) {
+    const std::string path = ::testing::TempDir() + "song.wav";
+    const ToolRun run = capture("wav " + path);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    // One line, no progress bar when stdout is not a terminal.
+    EXPECT_EQ(run.output.find('\r'), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("220.72 s of audio in"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("x real time\n"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << run.output;
+
+    WavFile wav;
+    ASSERT_EQ(readWavFile(path.c_str(), &wav), "");
+    EXPECT_EQ(wav.formatTag, 3);
+    EXPECT_EQ(wav.channels, 2);
+    EXPECT_EQ(wav.sampleRate, 44100u);
+    EXPECT_EQ(wav.byteRate, 352800u);
+    EXPECT_EQ(wav.blockAlign, 8);
+    EXPECT_EQ(wav.bitsPerSample, 32);
+    EXPECT_EQ(wav.factFrames, 9733716u);
+    EXPECT_EQ(wav.dataBytes, 77869728u);
+    ASSERT_EQ(wav.samples.size(), 2u * 9733716u);
+
+    // The render is causal, so the song's first seconds rendered alone must match to the bit.
+    constexpr uint32_t kCompared = 6 * 44100;
+    const std::vector<float> expected = renderBuiltinSong(kCompared);
+    size_t sounding = 0;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(std::bit_cast<uint32_t>(wav.samples[i]), std::bit_cast<uint32_t>(expected[i])) << i;
+        sounding += std::fabs(expected[i]) > 1e-3f;
+    }
+    // The song plays from its first tick on, so silence would mean the render went wrong.
+    EXPECT_GT(sounding, expected.size() / 2);
+    std::remove(path.c_str());
+}
+
+TEST(CaptureWavTest, FramesOptionCutsTheSong) {
+    const std::string path = ::testing::TempDir() + "cut.wav";
+    const ToolRun run = capture("wav --frames 1000 " + path);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    WavFile wav;
+    ASSERT_EQ(readWavFile(path.c_str(), &wav), "");
+    EXPECT_EQ(wav.dataBytes, 8000u);
+    std::remove(path.c_str());
+}
+
+TEST(CaptureWavTest, BadArgumentsAndPathsExitWithTwo) {
+    struct Case {
+        const char* arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"", "usage: quorlax-capture"},
+        {"nonsense", "unknown command 'nonsense'"},
+        {"wav", "no output path given"},
+        {"wav a.wav b.wav", "more than one output path"},
+        {"wav --loud a.wav", "unknown option --loud"},
+        {"wav --frames", "--frames needs a whole number"},
+        {"wav --frames -3 a.wav", "--frames needs a whole number"},
+        {"wav --frames 12x a.wav", "--frames needs a whole number"},
+        {"wav /nonexistent-directory/out.wav", "cannot write '/nonexistent-directory/out.wav': No such file"},
+        {"wav /", "cannot write '/'"},
+    };
+    for (const Case& c : cases) {
+        const ToolRun run = capture(c.arguments);
+        EXPECT_EQ(run.exitCode, 2) << c.arguments;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << c.arguments << ": " << run.output;
+    }
+    for (const char* help : {"--help", "wav --help"}) {
+        const ToolRun run = capture(help);
+        EXPECT_EQ(run.exitCode, 0) << help;
+        EXPECT_NE(run.output.find("wav [--frames N] OUT.wav"), std::string::npos) << run.output;
+    }
+}
+
+} // namespace

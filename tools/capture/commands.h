@@ -1,0 +1,15 @@
+// The subcommands of quorlax-capture. Each takes the arguments after its name and returns the
+// process exit code: 0 done, 1 failed while working, 2 bad arguments or an unusable path.
+#pragma once
+
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// quorlax-capture wav [--frames N] OUT.wav
+int runWavCommand(int argc, char** argv);
+extern const char* const kWavUsage;
+
+// quorlax-capture frame --tick T --size WxH [--fps F] [--frames N] OUT.png
+int runFrameCommand(int argc, char** argv);
+extern const char* const kFrameUsage;

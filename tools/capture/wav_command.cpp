@@ -1,0 +1,136 @@
+// quorlax-capture wav: renders the built-in song at full speed and writes it as a WAV file.
+#include "capture/commands.h"
+#include "shared/wav_file.h"
+
+#include "synth/builtin_song.h"
+#include "synth/render_thread.h"
+#include "synth/sequencer.h"
+#include "synth/synth.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+const char* const kWavUsage =
+    "  wav [--frames N] OUT.wav\n"
+    "      Renders the built-in song at full speed into OUT.wav (IEEE float, stereo, 44,100 Hz,\n"
+    "      32 bits): the song's whole length, or its first N frames.";
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int usageError(const char* message, const char* detail) {
+    std::fprintf(stderr, "quorlax-capture wav: %s%s\n%s\n", message, detail, kWavUsage);
+    return kExitUsage;
+}
+
+bool parseFrames(const char* text, uint32_t* frames) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || text[0] == '-' || value > UINT32_MAX) return false;
+    *frames = static_cast<uint32_t>(value);
+    return true;
+}
+
+void drawProgress(uint32_t done, uint32_t total) {
+    constexpr int kWidth = 40;
+    const double share = total ? double(done) / total : 1.0;
+    const int filled = int(share * kWidth);
+    std::printf("\r[%.*s%.*s] %3d%%", filled, "########################################", kWidth - filled,
+                "........................................", int(share * 100.0));
+    std::fflush(stdout);
+}
+
+// Renders on the render thread, as the show does, and follows its progress; renders on this
+// thread when no thread can be started.
+void renderWithProgress(bool showProgress) {
+    SongOutput* song = songOutput();
+    if (!startRenderThread()) {
+        renderSongOutput(song);
+        return;
+    }
+    int shown = -1;
+    while (!songRenderFinished()) {
+        const uint32_t done = song->renderedFrames.load(std::memory_order_acquire);
+        const int percent = song->capacityFrames ? int(uint64_t(done) * 100 / song->capacityFrames) : 100;
+        if (showProgress && percent != shown) {
+            drawProgress(done, song->capacityFrames);
+            shown = percent;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (showProgress) std::printf("\r%60s\r", "");
+}
+
+} // namespace
+
+int runWavCommand(int argc, char** argv) {
+    const char* path = nullptr;
+    uint32_t frameLimit = UINT32_MAX;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("usage: quorlax-capture\n%s\n", kWavUsage);
+            return kExitDone;
+        }
+        if (std::strcmp(argv[i], "--frames") == 0) {
+            if (i + 1 >= argc || !parseFrames(argv[i + 1], &frameLimit))
+                return usageError("--frames needs a whole number of frames", "");
+            ++i;
+        } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
+            return usageError("unknown option ", argv[i]);
+        } else if (path) {
+            return usageError("more than one output path: ", argv[i]);
+        } else {
+            path = argv[i];
+        }
+    }
+    if (!path) return usageError("no output path given", "");
+
+    // Opened before rendering, so a bad path is reported at once.
+    std::FILE* file = std::fopen(path, "wb");
+    if (!file) {
+        std::fprintf(stderr, "quorlax-capture wav: cannot write '%s': %s\n", path, std::strerror(errno));
+        return kExitUsage;
+    }
+
+    size_t songBytes = 0;
+    const uint8_t* songData = builtinSongBytes(&songBytes);
+    const SongHeader& header = sequencer().song.header;
+    if (!prepareSynth(songData, songBytes, builtinPatchWords())) {
+        std::fclose(file);
+        std::fprintf(stderr, "quorlax-capture wav: out of memory preparing the synthesizer\n");
+        return kExitFailed;
+    }
+    uint32_t frames = header.lengthSamples > 0 ? uint32_t(header.lengthSamples) : 0;
+    if (frameLimit < frames) frames = frameLimit;
+    if (!allocateSongOutput(frames, header.samplesPerTick > 0 ? uint32_t(header.samplesPerTick) : 0)) {
+        std::fclose(file);
+        std::fprintf(stderr, "quorlax-capture wav: out of memory for %u frames\n", frames);
+        return kExitFailed;
+    }
+
+    const Clock::time_point start = Clock::now();
+    renderWithProgress(isatty(fileno(stdout)) != 0);
+    const double wallSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+
+    SongOutput* song = songOutput();
+    const bool written = writeWav(file, song->frames, song->songFrames);
+    const int writeErrno = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        std::fprintf(stderr, "quorlax-capture wav: writing '%s' failed: %s\n", path,
+                     std::strerror(written ? errno : writeErrno));
+        return kExitFailed;
+    }
+    const double audioSeconds = double(song->songFrames) / 44100.0;
+    std::printf("%s: %.2f s of audio in %.2f s wall time, %.1fx real time\n", path, audioSeconds, wallSeconds,
+                wallSeconds > 0.0 ? audioSeconds / wallSeconds : 0.0);
+    return kExitDone;
+}
