@@ -27,23 +27,13 @@ struct Picture {
     }
 };
 
-enum class Row { Picture, LetterBox, Edge };
-
-// Whether a row lies in the letter-box bars (limit 0.7), worked out on the CPU; Edge where the
-// row's centre sits so near the limit that rounding decides.
-Row rowKind(int32_t y, int32_t height) {
-    const double m = std::fabs((2.0 * (y + 0.5) - height) / height);
-    if (std::fabs(m - 0.7) < 1e-4) return Row::Edge;
-    return m > 0.7 ? Row::LetterBox : Row::Picture;
-}
-
 // Standard deviation of the luminance over the picture rows, and how many levels occur.
 void spread(const Picture& picture, double* deviation, size_t* levels) {
     double sum = 0, squares = 0;
     int count = 0;
     std::set<int> seen;
     for (int32_t y = 0; y < picture.height; ++y) {
-        if (rowKind(y, picture.height) != Row::Picture) continue;
+        if (letterBoxRow(y, picture.height) != RowKind::Picture) continue;
         for (int32_t x = 0; x < picture.width; ++x) {
             const int l = picture.luminance(x, y);
             sum += l;
@@ -61,7 +51,7 @@ void spread(const Picture& picture, double* deviation, size_t* levels) {
 int largestDifference(const Picture& a, const Picture& b) {
     int largest = 0;
     for (int32_t y = 0; y < a.height; ++y) {
-        if (rowKind(y, a.height) != Row::Picture) continue;
+        if (letterBoxRow(y, a.height) != RowKind::Picture) continue;
         for (int32_t x = 0; x < a.width; ++x)
             for (int c = 0; c < 3; ++c) largest = std::max(largest, std::abs(a.at(x, y)[c] - b.at(x, y)[c]));
     }
@@ -72,7 +62,7 @@ int largestDifference(const Picture& a, const Picture& b) {
 int differingPixels(const Picture& a, const Picture& b, int threshold) {
     int count = 0;
     for (int32_t y = 0; y < a.height; ++y) {
-        if (rowKind(y, a.height) != Row::Picture) continue;
+        if (letterBoxRow(y, a.height) != RowKind::Picture) continue;
         for (int32_t x = 0; x < a.width; ++x) {
             bool differs = false;
             for (int c = 0; c < 3; ++c) differs |= std::abs(a.at(x, y)[c] - b.at(x, y)[c]) > threshold;
@@ -143,7 +133,7 @@ TEST_F(LateScenePictures, EverySceneDrawsAPictureBetweenBlackLetterBoxBars) {
 
         int32_t boxedRows = 0;
         for (int32_t y = 0; y < screen.height; ++y) {
-            if (rowKind(y, screen.height) != Row::LetterBox) continue;
+            if (letterBoxRow(y, screen.height) != RowKind::LetterBox) continue;
             ++boxedRows;
             for (int32_t x = 0; x < screen.width; ++x) {
                 const uint8_t* c = screen.at(x, y);
@@ -238,7 +228,7 @@ TEST_F(LateScenePictures, MorphRowsMeetAtTheirSeams) {
     auto lit = [](const Picture& picture) {
         int count = 0;
         for (int32_t y = 0; y < picture.height; ++y)
-            for (int32_t x = 0; rowKind(y, picture.height) == Row::Picture && x < picture.width; ++x)
+            for (int32_t x = 0; letterBoxRow(y, picture.height) == RowKind::Picture && x < picture.width; ++x)
                 count += picture.luminance(x, y) > 24;
         return count;
     };

@@ -1,9 +1,9 @@
 // The pictures the scene programs draw through the frame pass: letter-box, a moving picture, the
 // fade and the hand-over from scene 3 to scene 4.
-#include "scene_view.h"
-
 #include "renderer/gl_entries.h"
+#include "renderer/shader_assembly.h"
 #include "support/gl_test.h"
+#include "support/scene_stage.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,21 +22,21 @@ constexpr float kTicksPerSecond = 50.0f / 3.0f;
 struct SceneMoment {
     int32_t scene;
     float tick; // inside the scene's stretch of the show
-    SceneParameters parameters;
+    StageParameters parameters;
 };
 
 // One representative moment of each scene, with parameters of that stretch of the show.
 std::vector<SceneMoment> sceneMoments() {
-    SceneParameters scene1;
+    StageParameters scene1;
     scene1.mbrotate = 90.0f;
     scene1.mbzoom = 1.0f;
-    SceneParameters scene2;
+    StageParameters scene2;
     scene2.mbrotate = 120.0f;
     scene2.mbzoom = 3.0f;
-    SceneParameters scene3;
+    StageParameters scene3;
     scene3.mbzoom = 12.0f;
     scene3.scenetime = 0.4f;
-    SceneParameters scene4;
+    StageParameters scene4;
     scene4.mbrotate = 0.5f;
     scene4.scenetime = 0.5f;
     return {{1, 420.0f, scene1}, {2, 780.0f, scene2}, {3, 1100.0f, scene3}, {4, 1540.0f, scene4}};
@@ -88,27 +88,28 @@ double meanAbsoluteDifference(const std::vector<uint8_t>& a, const std::vector<u
 
 class ScenePictures : public GlTest {
   protected:
-    SceneView view;
+    SceneStage view;
     std::vector<int32_t> programs;
 
     void SetUp() override {
         GlTest::SetUp();
-        ASSERT_TRUE(openSceneView(&view, kWidth, kHeight));
+        ASSERT_TRUE(openSceneStage(&view, kWidth, kHeight));
     }
     void TearDown() override {
-        closeSceneView(&view);
+        closeSceneStage(&view);
         for (int32_t program : programs)
             if (program > 0) GLX(glDeleteProgram)(static_cast<GLuint>(program));
     }
     int32_t build(int32_t scene) {
-        const int32_t program = buildScene(scene);
+        const int32_t program = buildEmbeddedScene(scene);
+        if (program < 0) ADD_FAILURE() << "scene " << scene << " does not build:\n" << sceneProgramLog();
         programs.push_back(program);
         return program;
     }
     // `frames` frames at the fixed rate, the last one at `tick`.
-    void run(int32_t program, float tick, int32_t frames, const SceneParameters& parameters) {
+    void run(int32_t program, float tick, int32_t frames, const StageParameters& parameters) {
         for (int32_t i = frames - 1; i >= 0; --i)
-            drawSceneFrame(&view, program, tick - static_cast<float>(i) * kTicksPerFrame, parameters);
+            drawStageFrame(&view, program, tick - static_cast<float>(i) * kTicksPerFrame, parameters);
     }
 };
 
@@ -121,9 +122,9 @@ TEST_F(ScenePictures, LetterBoxIsBlackAndThePictureMovesInEveryScene) {
         ASSERT_GT(program, 0);
         // The screen shows the previous frame's picture, so a few frames make a steady state.
         run(program, moment.tick, 4, moment.parameters);
-        const std::vector<uint8_t> first = readScreen(&view);
+        const std::vector<uint8_t> first = readStageScreen(&view);
         run(program, moment.tick + kTicksPerSecond, 2, moment.parameters);
-        const std::vector<uint8_t> second = readScreen(&view);
+        const std::vector<uint8_t> second = readStageScreen(&view);
 
         int32_t boxedRows = 0;
         for (int32_t y = 0; y < kHeight; ++y) {
@@ -153,7 +154,7 @@ TEST_F(ScenePictures, FadeTimeZeroWritesTheFlatGreyWithTheVignettedAlpha) {
         moment.parameters.fadetime = 0.0f;
         moment.parameters.fadecolor = 0.4f;
         run(program, moment.tick, 1, moment.parameters);
-        const std::vector<uint8_t> picture = readAttachment(&view, 1);
+        const std::vector<uint8_t> picture = readStageAttachment(&view, 1);
         int32_t pictureRows = 0;
         for (int32_t y = 0; y < kHeight; ++y) {
             if (letterBoxRow(y, kHeight) != RowKind::Picture) continue;
@@ -191,10 +192,10 @@ TEST_F(ScenePictures, SceneFourFadesInFromThePictureSceneThreeHandsOver) {
     ASSERT_GT(spirals, 0);
 
     // The tunnel's last frames, at the end of its scene.
-    SceneParameters ending;
+    StageParameters ending;
     ending.scenetime = 0.995f;
     run(tunnel, 1401.5f, 2, ending);
-    const std::vector<uint8_t> handOver = readAttachment(&view, 2);
+    const std::vector<uint8_t> handOver = readStageAttachment(&view, 2);
     double deviation = 0;
     size_t levels = 0;
     pictureSpread(handOver, &deviation, &levels);
@@ -202,15 +203,15 @@ TEST_F(ScenePictures, SceneFourFadesInFromThePictureSceneThreeHandsOver) {
 
     // Scene 4's first frames with the fade fully at its base show exactly that picture, for as
     // many frames as it keeps reading it.
-    SceneParameters opening;
+    StageParameters opening;
     opening.scenetime = 0.02f;
     opening.fadetime = 0.0f;
     opening.fadecolor = 1.0f;
     for (int32_t frame = 0; frame < 3; ++frame) {
         SCOPED_TRACE("frame " + std::to_string(frame));
-        drawSceneFrame(&view, spirals, 1402.0f + static_cast<float>(frame) * kTicksPerFrame, opening);
-        const std::vector<uint8_t> picture = readAttachment(&view, 1);
-        EXPECT_EQ(readAttachment(&view, 2), handOver) << "the hand-over picture did not stay";
+        drawStageFrame(&view, spirals, 1402.0f + static_cast<float>(frame) * kTicksPerFrame, opening);
+        const std::vector<uint8_t> picture = readStageAttachment(&view, 1);
+        EXPECT_EQ(readStageAttachment(&view, 2), handOver) << "the hand-over picture did not stay";
         for (int32_t y = 0; y < kHeight; ++y) {
             if (letterBoxRow(y, kHeight) != RowKind::Picture) continue;
             for (int32_t x = 0; x < kWidth; ++x) {
@@ -224,8 +225,8 @@ TEST_F(ScenePictures, SceneFourFadesInFromThePictureSceneThreeHandsOver) {
 
     // Past the opening stretch the base is the flat grey again (white here).
     opening.scenetime = 0.2f;
-    drawSceneFrame(&view, spirals, 1460.0f, opening);
-    const Rgba middle = pixelAt(readAttachment(&view, 1), kWidth / 2, kHeight / 2);
+    drawStageFrame(&view, spirals, 1460.0f, opening);
+    const Rgba middle = pixelAt(readStageAttachment(&view, 1), kWidth / 2, kHeight / 2);
     EXPECT_EQ(middle.r, 255);
     EXPECT_EQ(middle.g, 255);
     EXPECT_EQ(middle.b, 255);

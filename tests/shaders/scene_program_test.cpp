@@ -1,12 +1,11 @@
 // The scene programs as programs: they build, an independent compiler accepts them, and each
 // declares exactly its interface.
-#include "scene_view.h"
-
 #include "framework/memory.h"
 #include "platform/platform.h"
 #include "renderer/gl_entries.h"
 #include "renderer/shader_assembly.h"
 #include "support/gl_test.h"
+#include "support/scene_stage.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -124,11 +123,11 @@ class ScenePrograms : public GlTest {};
 TEST_F(ScenePrograms, EachSceneBuildsAndPassesTheReferenceCompiler) {
     for (int32_t scene = 1; scene <= 4; ++scene) {
         SCOPED_TRACE("scene " + std::to_string(scene));
-        const int32_t program = buildScene(scene);
-        EXPECT_NE(program, -1);
+        const int32_t program = buildEmbeddedScene(scene);
+        EXPECT_NE(program, -1) << sceneProgramLog();
         if (program > 0) GLX(glDeleteProgram)(static_cast<GLuint>(program));
 
-        const char* text = sceneText(scene);
+        const char* text = embeddedSceneText(scene);
         ASSERT_NE(text, nullptr);
         const char* expanded = expandIncludes(text);
         ASSERT_NE(expanded, text) << "the scene includes nothing";
@@ -152,8 +151,8 @@ TEST_F(ScenePrograms, EachSceneBuildsAndPassesTheReferenceCompiler) {
 TEST_F(ScenePrograms, EachSceneDeclaresExactlyItsInterface) {
     for (const SceneInterface& scene : sceneInterfaces()) {
         SCOPED_TRACE("scene " + std::to_string(scene.scene));
-        const int32_t program = buildScene(scene.scene);
-        ASSERT_GT(program, 0);
+        const int32_t program = buildEmbeddedScene(scene.scene);
+        ASSERT_GT(program, 0) << sceneProgramLog();
         const std::map<std::string, ActiveResource> uniforms = activeResources(program, GL_UNIFORM);
         const std::map<std::string, ActiveResource> outputsFound =
             activeResources(program, GL_PROGRAM_OUTPUT);
