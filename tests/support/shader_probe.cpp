@@ -2,6 +2,7 @@
 
 #include "renderer/gl_entries.h"
 #include "renderer/shader_assembly.h"
+#include "support/gl_test.h"
 
 #include <gtest/gtest.h>
 
@@ -15,19 +16,6 @@ uint32_t makeFloatTexture2D(int32_t width, int32_t height, const float* rgba) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     return texture;
-}
-
-std::vector<float> readTextureFloats(uint32_t texture, int32_t* width, int32_t* height) {
-    GLint w = 0, h = 0;
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
-    std::vector<float> pixels(static_cast<size_t>(w) * h * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, pixels.data());
-    if (width) *width = w;
-    if (height) *height = h;
-    return pixels;
 }
 
 std::vector<float> renderProbe(const char* fragmentText, int32_t width, int32_t height) {
