@@ -48,6 +48,16 @@ std::vector<float> readTextureFloats(uint32_t texture, int32_t* width, int32_t* 
     return readTextureLevel0<float>(texture, GL_FLOAT, width, height);
 }
 
+uint32_t bindTextureFramebuffer(uint32_t texture) {
+    GLuint framebuffer = 0;
+    GLX(glGenFramebuffers)(1, &framebuffer);
+    GLX(glBindFramebuffer)(GL_FRAMEBUFFER, framebuffer);
+    GLX(glFramebufferTexture)(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, texture, 0);
+    const GLenum drawBuffer = GL_COLOR_ATTACHMENT0;
+    GLX(glDrawBuffers)(1, &drawBuffer);
+    return framebuffer;
+}
+
 std::vector<uint8_t> readFramebuffer(int32_t x, int32_t y, int32_t width, int32_t height) {
     std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);

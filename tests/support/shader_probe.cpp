@@ -28,12 +28,7 @@ std::vector<float> renderProbe(const char* fragmentText, int32_t width, int32_t 
     glGetIntegerv(GL_ACTIVE_TEXTURE, &previousActive);
     GLX(glActiveTexture)(GL_TEXTURE15); // keep the caller's units untouched
     GLuint target = makeFloatTexture2D(width, height, nullptr);
-    GLuint framebuffer = 0;
-    GLX(glGenFramebuffers)(1, &framebuffer);
-    GLX(glBindFramebuffer)(GL_FRAMEBUFFER, framebuffer);
-    GLX(glFramebufferTexture)(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, target, 0);
-    const GLenum drawBuffer = GL_COLOR_ATTACHMENT0;
-    GLX(glDrawBuffers)(1, &drawBuffer);
+    GLuint framebuffer = bindTextureFramebuffer(target);
     glViewport(0, 0, width, height);
     GLX(glUseProgram)(static_cast<GLuint>(program));
     glRects(-1, -1, 1, 1);
