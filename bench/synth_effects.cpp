@@ -2,18 +2,13 @@
 // real-time factor of a song rendered through a reverb and a graphic equaliser.
 //
 //   build/bin/bench_synth_effects
+#include "bench_support.h"
 #include "framework/memory.h"
-#include "platform/platform.h"
 #include "support/synth_builder.h"
-#include "support/unit_harness.h"
 #include "synth/sample_bank.h"
-#include "synth/synth.h"
-
-#include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <vector>
 
 namespace {
@@ -29,17 +24,6 @@ std::vector<uint8_t> sineBank(int32_t samples) {
         bytes.push_back(static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8));
     }
     return bytes;
-}
-
-// Ticks one node per iteration while its signal input changes every sample.
-void tickUnit(benchmark::State& state, UnitHarness& h, UnitNode* signal, UnitNode* node) {
-    uint32_t seed = 1;
-    for (auto _ : state) {
-        seed = seed * 1664525u + 1013904223u;
-        if (signal) signal->output = stereo(static_cast<int32_t>(seed) * 0x1p-31);
-        benchmark::DoNotOptimize(h.step(node));
-    }
-    state.SetItemsProcessed(state.iterations());
 }
 
 void BM_Reverb(benchmark::State& state) {
@@ -109,11 +93,6 @@ void* readBenchBank(size_t limit, size_t* size) {
 // One channel, one 8-voice pool of looping samplers scaled by velocity, a note every 40
 // sequencer ticks; with `effects` the mix runs through a reverb and a graphic equaliser
 // before the master output.
-struct BenchSong {
-    std::vector<uint16_t> patch;
-    std::vector<uint8_t> song;
-};
-
 BenchSong benchSong(bool effects) {
     PatchBuilder patch;
     addChannelFrame(patch, {{"pool"}});
@@ -150,20 +129,7 @@ constexpr uint32_t kSongFrames = 10 * 44100;
 void BM_MixRealTime(benchmark::State& state) {
     gBenchBank = sineBank(20000);
     platformServices()->readSoundBank = &readBenchBank;
-    BenchSong song = benchSong(state.range(0) != 0);
-    std::vector<float> out(2 * kSongFrames);
-    for (auto _ : state) {
-        renderSong(song.song.data(), song.song.size(), song.patch.data(), out.data(), kSongFrames);
-        benchmark::DoNotOptimize(out.data());
-    }
-    releaseSynth();
-    resetPlatformServices();
-    float peak = 0.0f;
-    for (float sample : out) peak = std::fmax(peak, std::fabs(sample));
-    state.counters["peak"] = peak; // proves the song sounds
-    // Seconds of audio per second of rendering.
-    state.counters["x_realtime"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kSongFrames / 44100.0, benchmark::Counter::kIsRate);
+    renderBenchSong(state, benchSong(state.range(0) != 0), kSongFrames);
 }
 
 // Argument 0: the bare mix; 1: the mix through reverb and graphic equaliser.

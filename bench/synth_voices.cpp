@@ -3,26 +3,16 @@
 // single nodes.
 //
 //   build/bin/bench_synth_voices
-#include "platform/platform.h"
+#include "bench_support.h"
 #include "support/synth_builder.h"
-#include "support/unit_harness.h"
-#include "synth/synth.h"
 #include "synth/units/synth_voice_patch.h"
 
-#include <benchmark/benchmark.h>
-
-#include <cmath>
 #include <vector>
 
 namespace {
 
 constexpr uint32_t kSongFrames = 10 * 44100;
 constexpr int32_t kVoices = 16;
-
-struct BenchSong {
-    std::vector<uint16_t> patch;
-    std::vector<uint8_t> song;
-};
 
 // Sixteen notes struck at the start and held: every voice sounds for the whole render.
 // Argument: unison voices per oscillator.
@@ -44,36 +34,12 @@ void* noSoundBank(size_t, size_t* size) {
 
 void BM_SixteenVoices(benchmark::State& state) {
     platformServices()->readSoundBank = &noSoundBank;
-    BenchSong song = heldVoices(static_cast<int32_t>(state.range(0)));
-    std::vector<float> out(2 * kSongFrames);
-    for (auto _ : state) {
-        renderSong(song.song.data(), song.song.size(), song.patch.data(), out.data(), kSongFrames);
-        benchmark::DoNotOptimize(out.data());
-    }
-    releaseSynth();
-    resetPlatformServices();
-    float peak = 0.0f;
-    for (float sample : out) peak = std::fmax(peak, std::fabs(sample));
-    state.counters["peak"] = peak; // proves the voices sound
+    renderBenchSong(state, heldVoices(static_cast<int32_t>(state.range(0))), kSongFrames);
     state.counters["frames_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()) * kSongFrames,
                                                         benchmark::Counter::kIsRate);
-    // Seconds of audio per second of rendering: 44,100 frames a second is 1x.
-    state.counters["x_realtime"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kSongFrames / 44100.0, benchmark::Counter::kIsRate);
 }
 // Rates are per second of wall time.
 BENCHMARK(BM_SixteenVoices)->Arg(1)->Arg(7)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// Ticks one node per iteration while its signal input changes every sample.
-void tickUnit(benchmark::State& state, UnitHarness& h, UnitNode* signal, UnitNode* node) {
-    uint32_t seed = 1;
-    for (auto _ : state) {
-        seed = seed * 1664525u + 1013904223u;
-        if (signal) signal->output = stereo(static_cast<int32_t>(seed) * 0x1p-31);
-        benchmark::DoNotOptimize(h.step(node));
-    }
-    state.SetItemsProcessed(state.iterations());
-}
 
 // Argument: unison voices.
 void BM_Oscillator(benchmark::State& state) {

@@ -69,12 +69,7 @@ std::vector<float> texelFloats(uint32_t texture) {
 }
 
 void clearTexture(uint32_t texture, float r, float g, float b, float a) {
-    GLuint framebuffer = 0;
-    GLX(glGenFramebuffers)(1, &framebuffer);
-    GLX(glBindFramebuffer)(GL_FRAMEBUFFER, framebuffer);
-    GLX(glFramebufferTexture)(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, texture, 0);
-    const GLenum drawBuffer = GL_COLOR_ATTACHMENT0;
-    GLX(glDrawBuffers)(1, &drawBuffer);
+    GLuint framebuffer = bindTextureFramebuffer(texture);
     glClearColor(r, g, b, a);
     glClear(GL_COLOR_BUFFER_BIT);
     GLX(glBindFramebuffer)(GL_FRAMEBUFFER, 0);

@@ -1,116 +1,14 @@
 // The pictures of scenes 5 to 8 through the frame pass: letter-box and a picture in every scene,
 // scene 8's rising text and its absence during a colour fade, the seams of the morph sequence,
 // and the hand-over from scene 5 to scene 6.
-#include "renderer/gl_entries.h"
-#include "support/gl_test.h"
-#include "support/scene_stage.h"
+#include "support/scene_picture.h"
 
-#include <cmath>
-#include <cstdlib>
-#include <set>
 #include <string>
+#include <utility>
 
 namespace {
 
-// Frames at 60 per second of presentation time, 16 2/3 ticks per second.
-constexpr float kTicksPerFrame = (50.0f / 3.0f) / 60.0f;
-
-struct Picture {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint8_t> rgba; // rows bottom first
-
-    const uint8_t* at(int32_t x, int32_t y) const { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
-    int luminance(int32_t x, int32_t y) const {
-        const uint8_t* p = at(x, y);
-        return (p[0] * 3 + p[1] * 6 + p[2]) / 10;
-    }
-};
-
-enum class Row { Picture, LetterBox, Edge };
-
-// Whether a row lies in the letter-box bars (limit 0.7), worked out on the CPU; Edge where the
-// row's centre sits so near the limit that rounding decides.
-Row rowKind(int32_t y, int32_t height) {
-    const double m = std::fabs((2.0 * (y + 0.5) - height) / height);
-    if (std::fabs(m - 0.7) < 1e-4) return Row::Edge;
-    return m > 0.7 ? Row::LetterBox : Row::Picture;
-}
-
-// Standard deviation of the luminance over the picture rows, and how many levels occur.
-void spread(const Picture& picture, double* deviation, size_t* levels) {
-    double sum = 0, squares = 0;
-    int count = 0;
-    std::set<int> seen;
-    for (int32_t y = 0; y < picture.height; ++y) {
-        if (rowKind(y, picture.height) != Row::Picture) continue;
-        for (int32_t x = 0; x < picture.width; ++x) {
-            const int l = picture.luminance(x, y);
-            sum += l;
-            squares += static_cast<double>(l) * l;
-            seen.insert(l);
-            ++count;
-        }
-    }
-    const double mean = sum / count;
-    *deviation = std::sqrt(squares / count - mean * mean);
-    *levels = seen.size();
-}
-
-// Largest difference of any colour channel over the picture rows.
-int largestDifference(const Picture& a, const Picture& b) {
-    int largest = 0;
-    for (int32_t y = 0; y < a.height; ++y) {
-        if (rowKind(y, a.height) != Row::Picture) continue;
-        for (int32_t x = 0; x < a.width; ++x)
-            for (int c = 0; c < 3; ++c) largest = std::max(largest, std::abs(a.at(x, y)[c] - b.at(x, y)[c]));
-    }
-    return largest;
-}
-
-// How many picture-row pixels differ by more than `threshold` in any colour channel.
-int differingPixels(const Picture& a, const Picture& b, int threshold) {
-    int count = 0;
-    for (int32_t y = 0; y < a.height; ++y) {
-        if (rowKind(y, a.height) != Row::Picture) continue;
-        for (int32_t x = 0; x < a.width; ++x) {
-            bool differs = false;
-            for (int c = 0; c < 3; ++c) differs |= std::abs(a.at(x, y)[c] - b.at(x, y)[c]) > threshold;
-            count += differs;
-        }
-    }
-    return count;
-}
-
-class LateScenePictures : public GlTest {
-  protected:
-    SceneStage stage;
-    std::vector<int32_t> programs;
-
-    void open(int32_t width, int32_t height) { ASSERT_TRUE(openSceneStage(&stage, width, height)); }
-    void TearDown() override {
-        closeSceneStage(&stage);
-        for (int32_t program : programs)
-            if (program > 0) GLX(glDeleteProgram)(static_cast<GLuint>(program));
-    }
-    int32_t build(int32_t scene) {
-        const int32_t program = buildEmbeddedScene(scene);
-        programs.push_back(program);
-        return program;
-    }
-    // `frames` frames at the fixed rate, the last one at `tick`.
-    void run(int32_t program, float tick, int32_t frames, const StageParameters& parameters) {
-        for (int32_t i = frames - 1; i >= 0; --i)
-            drawStageFrame(&stage, program, tick - static_cast<float>(i) * kTicksPerFrame, parameters);
-    }
-    // `frames` frames all at `tick`: from the second one on, the screen shows that tick's pictures.
-    void hold(int32_t program, float tick, int32_t frames, const StageParameters& parameters) {
-        for (int32_t i = 0; i < frames; ++i) drawStageFrame(&stage, program, tick, parameters);
-    }
-    Picture attachment(int32_t index) const {
-        return {stage.width, stage.height, readStageAttachment(&stage, index)};
-    }
-};
+using LateScenePictures = SceneStageTest;
 
 // Scene 8 at a fixed moment with the surface pass on screen and no text: its pictures do not
 // change from frame to frame, so whatever the text adds stands out.
@@ -139,24 +37,7 @@ TEST_F(LateScenePictures, EverySceneDrawsAPictureBetweenBlackLetterBoxBars) {
         ASSERT_GT(program, 0);
         // The screen shows the previous frame's pictures, so two frames make it steady.
         run(program, moment.tick, 3, choreographyAt(moment.tick));
-        const Picture screen = attachment(0);
-
-        int32_t boxedRows = 0;
-        for (int32_t y = 0; y < screen.height; ++y) {
-            if (rowKind(y, screen.height) != Row::LetterBox) continue;
-            ++boxedRows;
-            for (int32_t x = 0; x < screen.width; ++x) {
-                const uint8_t* c = screen.at(x, y);
-                ASSERT_TRUE(c[0] == 0 && c[1] == 0 && c[2] == 0) << "x " << x << " y " << y;
-            }
-        }
-        EXPECT_EQ(boxedRows, 26); // 13 rows at the top and 13 at the bottom of 90
-
-        double deviation = 0;
-        size_t levels = 0;
-        spread(screen, &deviation, &levels);
-        EXPECT_GT(deviation, 4.0);
-        EXPECT_GT(levels, 24u);
+        expectLetterBoxedPicture(attachment(0), 26); // 13 rows at the top and 13 at the bottom of 90
     }
 }
 
@@ -238,7 +119,7 @@ TEST_F(LateScenePictures, MorphRowsMeetAtTheirSeams) {
     auto lit = [](const Picture& picture) {
         int count = 0;
         for (int32_t y = 0; y < picture.height; ++y)
-            for (int32_t x = 0; rowKind(y, picture.height) == Row::Picture && x < picture.width; ++x)
+            for (int32_t x = 0; letterBoxRow(y, picture.height) == RowKind::Picture && x < picture.width; ++x)
                 count += picture.luminance(x, y) > 24;
         return count;
     };
@@ -262,41 +143,5 @@ TEST_F(LateScenePictures, MorphRowsMeetAtTheirSeams) {
 
 TEST_F(LateScenePictures, SceneSixFadesInFromThePictureSceneFiveHandsOver) {
     open(160, 90);
-    const int32_t foam = build(5);
-    const int32_t tunnel = build(6);
-    ASSERT_GT(foam, 0);
-    ASSERT_GT(tunnel, 0);
-
-    // The foam's last frames, at the end of its scene.
-    StageParameters ending;
-    ending.scenetime = 0.995f;
-    run(foam, 1915.5f, 2, ending);
-    const Picture handOver = attachment(2);
-    double deviation = 0;
-    size_t levels = 0;
-    spread(handOver, &deviation, &levels);
-    EXPECT_GT(deviation, 4.0) << "the hand-over picture is flat";
-    EXPECT_EQ(largestDifference(handOver, attachment(1)), 0) << "the hand-over is the scene's picture";
-
-    // Scene 6's first frames with the fade at its base show exactly that picture, for as many
-    // frames as it keeps reading it.
-    StageParameters opening;
-    opening.scenetime = 0.02f;
-    opening.fadetime = 0.0f;
-    opening.fadecolor = 1.0f;
-    for (int32_t frame = 0; frame < 3; ++frame) {
-        SCOPED_TRACE("frame " + std::to_string(frame));
-        drawStageFrame(&stage, tunnel, 1916.0f + static_cast<float>(frame) * kTicksPerFrame, opening);
-        EXPECT_EQ(attachment(2).rgba, handOver.rgba) << "the hand-over picture did not stay";
-        EXPECT_LE(largestDifference(attachment(1), handOver), 1);
-    }
-
-    // Past the opening stretch the base is the flat grey again (white here).
-    opening.scenetime = 0.06f;
-    drawStageFrame(&stage, tunnel, 1930.0f, opening);
-    const Picture grey = attachment(1);
-    const uint8_t* middle = grey.at(80, 45);
-    EXPECT_EQ(middle[0], 255);
-    EXPECT_EQ(middle[1], 255);
-    EXPECT_EQ(middle[2], 255);
+    expectFadeInFromHandOver({5, 6, 1916.0f, 0.06f, 1930.0f});
 }

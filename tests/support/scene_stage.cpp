@@ -9,6 +9,7 @@
 #include "shaders/embedded_shaders.h"
 #include "support/gl_test.h"
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -95,6 +96,10 @@ void drawStageFrame(SceneStage* stage, int32_t program, float time, const StageP
     drawScenePass(&stage->targets, program, time, 0, &stage->view, &stage->settings);
 }
 
+std::vector<uint8_t> readStageScreen(const SceneStage* stage) {
+    return readFramebuffer(0, 0, stage->width, stage->height);
+}
+
 std::vector<uint8_t> readStageAttachment(const SceneStage* stage, int32_t index) {
     // The frame pass leaves the newest picture of every attachment in the set it wrote last.
     const uint32_t lastWritten = (stage->targets.frameCount - 1u) & 1u;
@@ -109,4 +114,10 @@ const char* embeddedSceneText(int32_t scene) {
 int32_t buildEmbeddedScene(int32_t scene) {
     const char* text = embeddedSceneText(scene);
     return text ? buildSceneProgram(text) : -1;
+}
+
+RowKind letterBoxRow(int32_t row, int32_t height) {
+    const double m = std::fabs((2.0 * (row + 0.5) - height) / height);
+    if (std::fabs(m - 0.7) < 1e-4) return RowKind::Edge;
+    return m > 0.7 ? RowKind::LetterBox : RowKind::Picture;
 }

@@ -46,6 +46,9 @@ void closeSceneStage(SceneStage* stage);
 // One frame pass of `program` at `time` with these parameters, set through the parameter hook.
 void drawStageFrame(SceneStage* stage, int32_t program, float time, const StageParameters& parameters);
 
+// RGBA8 pixels of the window picture (what the last frame copied to the default framebuffer, so
+// the view must fit it), rows bottom first.
+std::vector<uint8_t> readStageScreen(const SceneStage* stage);
 // RGBA8 pixels of attachment `index` as the last frame left it, rows bottom first. Attachment 0
 // is the picture on the screen.
 std::vector<uint8_t> readStageAttachment(const SceneStage* stage, int32_t index);
@@ -54,3 +57,8 @@ std::vector<uint8_t> readStageAttachment(const SceneStage* stage, int32_t index)
 const char* embeddedSceneText(int32_t scene);
 // Its program, or -1 (sceneProgramLog() says why).
 int32_t buildEmbeddedScene(int32_t scene);
+
+enum class RowKind { Picture, LetterBox, Edge };
+// Whether a row lies in the letter-box bars (limit 0.7), worked out on the CPU; Edge for a row
+// whose centre sits so near the limit that float rounding decides.
+RowKind letterBoxRow(int32_t row, int32_t height);

@@ -2,6 +2,7 @@
 
 #include "renderer/gl_entries.h"
 #include "renderer/shader_assembly.h"
+#include "support/gl_test.h"
 
 #include <gtest/gtest.h>
 
@@ -17,19 +18,6 @@ uint32_t makeFloatTexture2D(int32_t width, int32_t height, const float* rgba) {
     return texture;
 }
 
-std::vector<float> readTextureFloats(uint32_t texture, int32_t* width, int32_t* height) {
-    GLint w = 0, h = 0;
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
-    std::vector<float> pixels(static_cast<size_t>(w) * h * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, pixels.data());
-    if (width) *width = w;
-    if (height) *height = h;
-    return pixels;
-}
-
 std::vector<float> renderProbe(const char* fragmentText, int32_t width, int32_t height) {
     int32_t program = buildSceneProgram(fragmentText);
     if (program < 0) {
@@ -40,12 +28,7 @@ std::vector<float> renderProbe(const char* fragmentText, int32_t width, int32_t 
     glGetIntegerv(GL_ACTIVE_TEXTURE, &previousActive);
     GLX(glActiveTexture)(GL_TEXTURE15); // keep the caller's units untouched
     GLuint target = makeFloatTexture2D(width, height, nullptr);
-    GLuint framebuffer = 0;
-    GLX(glGenFramebuffers)(1, &framebuffer);
-    GLX(glBindFramebuffer)(GL_FRAMEBUFFER, framebuffer);
-    GLX(glFramebufferTexture)(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, target, 0);
-    const GLenum drawBuffer = GL_COLOR_ATTACHMENT0;
-    GLX(glDrawBuffers)(1, &drawBuffer);
+    GLuint framebuffer = bindTextureFramebuffer(target);
     glViewport(0, 0, width, height);
     GLX(glUseProgram)(static_cast<GLuint>(program));
     glRects(-1, -1, 1, 1);

@@ -6,8 +6,6 @@
 
 // RGBA32F texture of w x h texels (rows bottom first), nearest filtering, no mipmaps, clamped.
 uint32_t makeFloatTexture2D(int32_t width, int32_t height, const float* rgba);
-// RGBA floats of a 2D texture's level 0, rows bottom first.
-std::vector<float> readTextureFloats(uint32_t texture, int32_t* width = nullptr, int32_t* height = nullptr);
 
 // Builds `fragmentText` (includes expanded) and draws it once over a width x height RGBA32F
 // target, outColor0 at location 0; returns the target's pixels, rows bottom first. Textures the

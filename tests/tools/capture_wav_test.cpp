@@ -55,12 +55,7 @@ TEST(CaptureWavTest, WritesTheWholeSongAsTheSynthesizerRendersIt) {
 
     WavFile wav;
     ASSERT_EQ(readWavFile(path.c_str(), &wav), "");
-    EXPECT_EQ(wav.formatTag, 3);
-    EXPECT_EQ(wav.channels, 2);
-    EXPECT_EQ(wav.sampleRate, 44100u);
-    EXPECT_EQ(wav.byteRate, 352800u);
-    EXPECT_EQ(wav.blockAlign, 8);
-    EXPECT_EQ(wav.bitsPerSample, 32);
+    // The format fields come from the writer, which the WAV file tests check.
     EXPECT_EQ(wav.factFrames, 9733716u);
     EXPECT_EQ(wav.dataBytes, 77869728u);
     ASSERT_EQ(wav.samples.size(), 2u * 9733716u);

@@ -79,14 +79,20 @@ int linuxStartThread(ThreadEntry entry, void* argument, int raisedPriority) {
     return 1;
 }
 
+// The length of an open file, its position back at the start; -1 when it cannot be found.
+long fileLength(FILE* file) {
+    long length = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+    return length >= 0 && std::fseek(file, 0, SEEK_SET) == 0 ? length : -1;
+}
+
 void* linuxReadWholeFile(const char* path, size_t* size) {
     if (size) *size = 0;
     FILE* file = std::fopen(path, "rb");
     if (!file) return nullptr;
     void* data = nullptr;
-    long length = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
-    if (length >= 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+    const long length = fileLength(file);
+    if (length >= 0) {
         // One spare zero byte so text files can be used as strings.
         data = memAlloc(static_cast<size_t>(length) + 1);
         if (data && std::fread(data, 1, static_cast<size_t>(length), file) != static_cast<size_t>(length)) {
@@ -104,9 +110,8 @@ void* readFilePrefix(const char* path, size_t limit, size_t* size) {
     FILE* file = std::fopen(path, "rb");
     if (!file) return nullptr;
     void* data = nullptr;
-    long length = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
-    if (length >= 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+    const long length = fileLength(file);
+    if (length >= 0) {
         size_t wanted = static_cast<size_t>(length) < limit ? static_cast<size_t>(length) : limit;
         data = memAlloc(wanted > 0 ? wanted : 1);
         if (data) *size = std::fread(data, 1, wanted, file);
