@@ -73,7 +73,17 @@ void BM_StateVariableFilter(benchmark::State& state) {
                     {static_cast<uint16_t>(state.range(0))}));
 }
 
+// Ping-pong echo of a quarter beat with damping.
+void BM_EchoDelay(benchmark::State& state) {
+    UnitHarness h;
+    UnitNode* signal = h.probe(0.0);
+    tickUnit(state, h, signal,
+             h.unit(UnitType::EchoDelay, {signal, h.probe(0.25), h.probe(0.6), h.probe(0.3), h.probe(0.4)},
+                    {0x84}));
+}
+
 BENCHMARK(BM_Reverb);
+BENCHMARK(BM_EchoDelay);
 BENCHMARK(BM_GraphicEq);
 BENCHMARK(BM_ThreeBandEq);
 BENCHMARK(BM_Sampler);
@@ -91,8 +101,8 @@ void* readBenchBank(size_t limit, size_t* size) {
 }
 
 // One channel, one 8-voice pool of looping samplers scaled by velocity, a note every 40
-// sequencer ticks; with `effects` the mix runs through a reverb and a graphic equaliser
-// before the master output.
+// sequencer ticks; with `effects` the mix runs through a ping-pong echo, a reverb and a graphic
+// equaliser before the master output.
 BenchSong benchSong(bool effects) {
     PatchBuilder patch;
     addChannelFrame(patch, {{"pool"}});
@@ -109,8 +119,12 @@ BenchSong benchSong(bool effects) {
     patch.voiceNode("source", UnitType::SampleSource, {}, {0});
     if (effects) {
         patch.records[0].inputs[0] = "eq"; // master reads the equaliser instead of the mix
+        patch.node(
+            "echo", UnitType::EchoDelay,
+            {"mix", patch.constant(0.25f), patch.constant(0.6f), patch.constant(0.3f), patch.constant(0.4f)},
+            {0x84});
         patch.node("reverb", UnitType::Reverb,
-                   {"mix", patch.constant(0.8f), patch.constant(0.7f), patch.constant(0.3f),
+                   {"echo", patch.constant(0.8f), patch.constant(0.7f), patch.constant(0.3f),
                     patch.constant(0.3f), one});
         std::vector<std::string> eqInputs{"reverb"};
         for (int32_t j = 1; j <= 10; ++j) eqInputs.push_back(patch.constant(0.7f + 0.01f * j));
@@ -132,7 +146,7 @@ void BM_MixRealTime(benchmark::State& state) {
     renderBenchSong(state, benchSong(state.range(0) != 0), kSongFrames);
 }
 
-// Argument 0: the bare mix; 1: the mix through reverb and graphic equaliser.
+// Argument 0: the bare mix; 1: the mix through ping-pong echo, reverb and graphic equaliser.
 BENCHMARK(BM_MixRealTime)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
