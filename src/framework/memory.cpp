@@ -56,9 +56,13 @@ void memFree(void* block) {
     liveBlocks.fetch_sub(1, std::memory_order_relaxed);
 }
 
-size_t memSize(const void* block) { return block ? headerOf(block)->size : 0; }
+size_t memSize(const void* block) {
+    return block ? headerOf(block)->size : 0;
+}
 
-int64_t memLiveBlocks() { return liveBlocks.load(std::memory_order_relaxed); }
+int64_t memLiveBlocks() {
+    return liveBlocks.load(std::memory_order_relaxed);
+}
 
 void memFailAllocations(int64_t after, int64_t count) {
     failAfter.store(after, std::memory_order_relaxed);

@@ -20,9 +20,13 @@ char* copyTextBounded(char* destination, const char* source, size_t size) {
     return std::strncpy(destination, source, size);
 }
 
-const char* findText(const char* haystack, const char* needle) { return std::strstr(haystack, needle); }
+const char* findText(const char* haystack, const char* needle) {
+    return std::strstr(haystack, needle);
+}
 
-char* splitOnQuotes(char* text) { return std::strtok(text, "\""); }
+char* splitOnQuotes(char* text) {
+    return std::strtok(text, "\"");
+}
 
 int32_t compareText(const char* a, const char* b) {
     const auto* x = reinterpret_cast<const unsigned char*>(a);
@@ -51,13 +55,21 @@ int32_t textLength(const char* text) {
     return length;
 }
 
-float tangent(float x) { return std::tan(x); }
+float tangent(float x) {
+    return std::tan(x);
+}
 
-float squareRoot(float x) { return std::sqrt(x); }
+float squareRoot(float x) {
+    return std::sqrt(x);
+}
 
-void copyBytes(void* destination, const void* source, size_t size) { std::memcpy(destination, source, size); }
+void copyBytes(void* destination, const void* source, size_t size) {
+    std::memcpy(destination, source, size);
+}
 
-void clearBytes(void* destination, size_t size) { std::memset(destination, 0, size); }
+void clearBytes(void* destination, size_t size) {
+    std::memset(destination, 0, size);
+}
 
 void setIdentity4x4(float* matrix) {
     for (int i = 0; i < 16; ++i) matrix[i] = (i % 5 == 0) ? 1.0f : 0.0f;

@@ -2,7 +2,9 @@
 
 #include "framework/memory.h"
 
-void listInit(ValueList* list) { *list = ValueList{0, nullptr, nullptr, nullptr}; }
+void listInit(ValueList* list) {
+    *list = ValueList{0, nullptr, nullptr, nullptr};
+}
 
 int32_t listAppend(ValueList* list, ListValue value) {
     auto* node = static_cast<ListNode*>(memAlloc(sizeof(ListNode)));
@@ -62,6 +64,10 @@ int32_t listSeek(ValueList* list, int32_t n) {
     return result;
 }
 
-ListValue listGet(const ValueList* list) { return list->cursor->entry; }
+ListValue listGet(const ValueList* list) {
+    return list->cursor->entry;
+}
 
-int32_t listCount(const ValueList* list) { return list->count; }
+int32_t listCount(const ValueList* list) {
+    return list->count;
+}

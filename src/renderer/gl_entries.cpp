@@ -12,7 +12,9 @@ namespace {
 GlEntryTable entryTable;
 }
 
-GlEntryTable* glEntryTable() { return &entryTable; }
+GlEntryTable* glEntryTable() {
+    return &entryTable;
+}
 
 int32_t loadGlEntryPoints(GlEntryTable* table) {
     const char* name = kGlEntryNames;

@@ -39,7 +39,7 @@
     X(glDeleteProgram, PFNGLDELETEPROGRAMPROC)                                                               \
     X(glGetProgramInterfaceiv, PFNGLGETPROGRAMINTERFACEIVPROC)                                               \
     X(glGetProgramResourceiv, PFNGLGETPROGRAMRESOURCEIVPROC)                                                 \
-    X(glLoadTransposeMatrixf, PFNGLLOADTRANSPOSEMATRIXFARBPROC)                                               \
+    X(glLoadTransposeMatrixf, PFNGLLOADTRANSPOSEMATRIXFARBPROC)                                              \
     X(glBindRenderbufferEXT, PFNGLBINDRENDERBUFFEREXTPROC)                                                   \
     X(glDeleteRenderbuffersEXT, PFNGLDELETERENDERBUFFERSEXTPROC)                                             \
     X(glRenderbufferStorageEXT, PFNGLRENDERBUFFERSTORAGEEXTPROC)                                             \

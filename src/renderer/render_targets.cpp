@@ -3,10 +3,17 @@
 
 int32_t textureFormatFor(int32_t selector, int32_t* internalFormat, uint32_t* pixelType) {
     switch (selector) {
-    case TextureFormatRgba8: *internalFormat = GL_RGBA, *pixelType = GL_UNSIGNED_BYTE; return 1;
-    case TextureFormatRgba16F: *internalFormat = GL_RGBA16F, *pixelType = GL_HALF_FLOAT; return 1;
-    case TextureFormatRgba32F: *internalFormat = GL_RGBA32F, *pixelType = GL_FLOAT; return 1;
-    default: return 0;
+    case TextureFormatRgba8:
+        *internalFormat = GL_RGBA, *pixelType = GL_UNSIGNED_BYTE;
+        return 1;
+    case TextureFormatRgba16F:
+        *internalFormat = GL_RGBA16F, *pixelType = GL_HALF_FLOAT;
+        return 1;
+    case TextureFormatRgba32F:
+        *internalFormat = GL_RGBA32F, *pixelType = GL_FLOAT;
+        return 1;
+    default:
+        return 0;
     }
 }
 

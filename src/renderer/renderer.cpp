@@ -27,9 +27,9 @@ constexpr TextureSampling kDefaultSampling = {0, 1, 1, 1};
 } // namespace
 
 void setRendererSettingsDefaults(RendererSettings* settings) {
-    for (TextureSampling* sampling : {&settings->glyphAtlasSampling, &settings->grayNoise2DSampling,
-                                      &settings->colorNoise2DSampling, &settings->grayNoise3DSampling,
-                                      &settings->colorNoise3DSampling})
+    for (TextureSampling* sampling :
+         {&settings->glyphAtlasSampling, &settings->grayNoise2DSampling, &settings->colorNoise2DSampling,
+          &settings->grayNoise3DSampling, &settings->colorNoise3DSampling})
         *sampling = kDefaultSampling;
     settings->renderTargetSampling = {settings->renderTargetSampling.enabled, 1, 1, 1};
 
@@ -63,7 +63,9 @@ void initRenderTargetsRecord(RenderTargets* targets) {
     targets->parameterHook = nullptr;
 }
 
-RendererRecords* rendererRecords() { return &records; }
+RendererRecords* rendererRecords() {
+    return &records;
+}
 
 int32_t initRenderer(void* deviceContext, int32_t width, int32_t height) {
     start.width = width;
@@ -73,9 +75,15 @@ int32_t initRenderer(void* deviceContext, int32_t width, int32_t height) {
     return 1;
 }
 
-int32_t viewWidth() { return start.width; }
-int32_t viewHeight() { return start.height; }
-void* rendererDeviceContext() { return start.deviceContext; }
+int32_t viewWidth() {
+    return start.width;
+}
+int32_t viewHeight() {
+    return start.height;
+}
+void* rendererDeviceContext() {
+    return start.deviceContext;
+}
 
 int32_t createRendererResources(int32_t width, int32_t height) {
     RenderTargets* targets = records.targets;

@@ -5,8 +5,12 @@
 
 namespace {
 
-ListValue plain(intptr_t n) { return ListValue{0, reinterpret_cast<void*>(n)}; }
-intptr_t valueAtCursor(const ValueList& list) { return reinterpret_cast<intptr_t>(listGet(&list).pointer); }
+ListValue plain(intptr_t n) {
+    return ListValue{0, reinterpret_cast<void*>(n)};
+}
+intptr_t valueAtCursor(const ValueList& list) {
+    return reinterpret_cast<intptr_t>(listGet(&list).pointer);
+}
 
 } // namespace
 

@@ -198,7 +198,8 @@ TEST_F(RecordsFixture, ApplySamplingSetsTheMappedEnums) {
             EXPECT_EQ(value, c.minFilter);
             glGetTexParameteriv(target, GL_TEXTURE_MAG_FILTER, &value);
             EXPECT_EQ(value, c.magFilter);
-            for (GLenum axis : {GLenum(GL_TEXTURE_WRAP_S), GLenum(GL_TEXTURE_WRAP_T), GLenum(GL_TEXTURE_WRAP_R)}) {
+            for (GLenum axis :
+                 {GLenum(GL_TEXTURE_WRAP_S), GLenum(GL_TEXTURE_WRAP_T), GLenum(GL_TEXTURE_WRAP_R)}) {
                 glGetTexParameteriv(target, axis, &value);
                 EXPECT_EQ(value, c.wrapMode) << "axis " << axis << " target " << target;
             }

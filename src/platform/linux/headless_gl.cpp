@@ -40,9 +40,18 @@ int openHeadlessGl(int width, int height) {
     if (headless.display == EGL_NO_DISPLAY) return 0;
     if (!eglBindAPI(EGL_OPENGL_API)) return closeHeadlessGl(), 0;
 
-    const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                       EGL_RED_SIZE,     8,               EGL_GREEN_SIZE,      8,
-                                       EGL_BLUE_SIZE,    8,               EGL_ALPHA_SIZE,      8,
+    const EGLint configAttributes[] = {EGL_SURFACE_TYPE,
+                                       EGL_PBUFFER_BIT,
+                                       EGL_RENDERABLE_TYPE,
+                                       EGL_OPENGL_BIT,
+                                       EGL_RED_SIZE,
+                                       8,
+                                       EGL_GREEN_SIZE,
+                                       8,
+                                       EGL_BLUE_SIZE,
+                                       8,
+                                       EGL_ALPHA_SIZE,
+                                       8,
                                        EGL_NONE};
     EGLConfig config = nullptr;
     EGLint configCount = 0;
@@ -62,8 +71,8 @@ int openHeadlessGl(int width, int height) {
     // A pbuffer gives the context a default framebuffer of the requested size, which is where the
     // frame pass blits its picture; without a config the context runs surfaceless.
     if (config) {
-        const EGLint pbufferAttributes[] = {EGL_WIDTH, width > 0 ? width : 1, EGL_HEIGHT, height > 0 ? height : 1,
-                                            EGL_NONE};
+        const EGLint pbufferAttributes[] = {EGL_WIDTH, width > 0 ? width : 1, EGL_HEIGHT,
+                                            height > 0 ? height : 1, EGL_NONE};
         headless.surface = eglCreatePbufferSurface(headless.display, config, pbufferAttributes);
     }
     if (!eglMakeCurrent(headless.display, headless.surface, headless.surface, headless.context))
@@ -85,4 +94,6 @@ void closeHeadlessGl() {
     headless = HeadlessGl{};
 }
 
-const char* headlessGlDescription() { return headless.description; }
+const char* headlessGlDescription() {
+    return headless.description;
+}
