@@ -1,8 +1,10 @@
 // quorlax-capture wav: renders the built-in song at full speed and writes it as a WAV file.
 #include "capture/commands.h"
 #include "shared/wav_file.h"
+#include "songc/songc.h"
 
 #include "synth/builtin_song.h"
+#include "synth/patch.h"
 #include "synth/render_thread.h"
 #include "synth/sequencer.h"
 #include "synth/synth.h"
@@ -14,12 +16,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
+#include <vector>
 
 const char* const kWavUsage =
-    "  wav [--frames N] OUT.wav\n"
+    "  wav [--frames N] [--song S.toml] [--patch P.toml] OUT.wav\n"
     "      Renders the built-in song at full speed into OUT.wav (IEEE float, stereo, 44,100 Hz,\n"
-    "      32 bits): the song's whole length, or its first N frames.";
+    "      32 bits): the song's whole length, or its first N frames. --song and --patch render\n"
+    "      music sources instead (compiled here; the one not given stays the built-in one).";
 
 namespace {
 
@@ -69,10 +74,34 @@ void renderWithProgress(bool showProgress) {
     if (showProgress) std::printf("\r%60s\r", "");
 }
 
+// The music to render: the built-in song and patch, or sources compiled here. False after
+// printing the source's "file:line: message".
+bool loadMusic(const char* songPath, const char* patchPath, std::vector<uint8_t>* song,
+               std::vector<uint16_t>* patch) {
+    std::string text, error;
+    const uint16_t* builtinPatch = builtinPatchWords();
+    patch->assign(builtinPatch, builtinPatch + kPatchWordCount);
+    if (patchPath && !(readFile(patchPath, &text, &error) && compilePatch(text, patchPath, patch, &error))) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return false;
+    }
+    size_t size = 0;
+    const uint8_t* builtinSong = builtinSongBytes(&size);
+    song->assign(builtinSong, builtinSong + size);
+    if (songPath &&
+        !(readFile(songPath, &text, &error) && compileSong(text, songPath, patch->data(), song, &error))) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int runWavCommand(int argc, char** argv) {
     const char* path = nullptr;
+    const char* songPath = nullptr;
+    const char* patchPath = nullptr;
     uint32_t frameLimit = UINT32_MAX;
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -83,6 +112,10 @@ int runWavCommand(int argc, char** argv) {
             if (i + 1 >= argc || !parseFrames(argv[i + 1], &frameLimit))
                 return usageError("--frames needs a whole number of frames", "");
             ++i;
+        } else if (std::strcmp(argv[i], "--song") == 0 || std::strcmp(argv[i], "--patch") == 0) {
+            if (i + 1 >= argc) return usageError("missing source path after ", argv[i]);
+            (argv[i][2] == 's' ? songPath : patchPath) = argv[i + 1];
+            ++i;
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             return usageError("unknown option ", argv[i]);
         } else if (path) {
@@ -92,6 +125,9 @@ int runWavCommand(int argc, char** argv) {
         }
     }
     if (!path) return usageError("no output path given", "");
+    std::vector<uint8_t> songData;
+    std::vector<uint16_t> patchWords;
+    if (!loadMusic(songPath, patchPath, &songData, &patchWords)) return kExitFailed;
 
     // Opened before rendering, so a bad path is reported at once.
     std::FILE* file = std::fopen(path, "wb");
@@ -100,10 +136,8 @@ int runWavCommand(int argc, char** argv) {
         return kExitUsage;
     }
 
-    size_t songBytes = 0;
-    const uint8_t* songData = builtinSongBytes(&songBytes);
     const SongHeader& header = sequencer().song.header;
-    if (!prepareSynth(songData, songBytes, builtinPatchWords())) {
+    if (!prepareSynth(songData.data(), songData.size(), patchWords.data())) {
         std::fclose(file);
         std::fprintf(stderr, "quorlax-capture wav: out of memory preparing the synthesizer\n");
         return kExitFailed;

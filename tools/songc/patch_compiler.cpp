@@ -445,6 +445,11 @@ struct PatchCompiler {
                 nodes[pool].instrument = instrument;
                 if (instruments[instrument].placed) continue;
                 instruments[instrument].placed = true;
+                const Node& voiceRoot = nodes[instruments[instrument].nodes.front()];
+                if (voiceRoot.shared)
+                    return fail(voiceRoot.line, "'" + voiceRoot.name + "', the first node of instrument '" +
+                                                    instruments[instrument].name +
+                                                    "', is its voice root: it cannot be shared");
                 for (int id : instruments[instrument].nodes)
                     if (!put(id)) return false;
             }

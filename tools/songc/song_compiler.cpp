@@ -286,6 +286,11 @@ struct SongCompiler {
                     if (!place(&on.tick, position + note.at, line) ||
                         !place(&off.tick, position + note.at + note.length, line))
                         return false;
+                    // A note shorter than a sequencer tick still sounds for one: its note-off
+                    // would otherwise be delivered before its note-on and the note would hang.
+                    if (off.tick <= on.tick && (off.tick = on.tick + 1) > kLastTick)
+                        return fail(line, "time past the last tick a song can hold (" +
+                                              std::to_string(kLastTick) + ")");
                     placed.push_back(on);
                     placed.push_back(off);
                 }
@@ -317,7 +322,7 @@ struct SongCompiler {
             if (k != "channel" && k != "controller" && k != "points")
                 return fail(sourceLine(item), "unknown key '" + k + "' in automation");
         }
-        int64_t lastTick = -1, lastValue = 0;
+        int64_t lastTick = -1, lastValue = 0, emitted = -1;
         for (const auto& item : *points) {
             const int pointLine = sourceLine(item);
             const auto text = item.value<std::string>();
@@ -349,25 +354,21 @@ struct SongCompiler {
                     const int64_t v =
                         lastValue + std::llround(double(value - lastValue) * double(t - lastTick) /
                                                  double(int64_t(tick) - lastTick));
-                    if (v == placedValue(channel, int(*controller))) continue;
+                    if (v == emitted) continue;
                     placed.push_back(
                         {uint32_t(t), channel, kControllerStream, int(*controller), int(v), 0, pointLine});
+                    emitted = v;
                 }
-            } else {
+            }
+            if (!ramp || int64_t(tick) == lastTick) {
                 placed.push_back(
                     {tick, channel, kControllerStream, int(*controller), int(value), 0, pointLine});
+                emitted = value;
             }
             lastTick = tick;
             lastValue = value;
         }
         return true;
-    }
-
-    int placedValue(int channel, int controller) const {
-        for (auto it = placed.rbegin(); it != placed.rend(); ++it)
-            if (it->kind == kControllerStream && it->channel == channel && it->controller == controller)
-                return it->value;
-        return -1;
     }
 
     // Streams of every channel in order: note-offs, note-ons, controllers by number.
