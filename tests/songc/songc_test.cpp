@@ -277,6 +277,18 @@ TEST(Songc, BuiltSongStreamsComeInChannelOrder) {
     }
     EXPECT_EQ(readStreamWord(at), kEndOfStreams);
     releaseDecodedSong(&song);
+    // A note shorter than a sequencer tick (1/960 beat is 0.34 of one) ends one tick after it
+    // starts, not before: its note-off comes first in the stream order.
+    std::vector<uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(
+        compileSong("ticks_per_beat = 960\n[patterns]\np = \"C4:1\"\n[[arrangement]]\nat = \"1:1:0\"\n"
+                    "channel = 0\nplay = \"p\"",
+                    "s.toml", nullptr, &bytes, &error))
+        << error;
+    ASSERT_EQ(decodeSong(bytes.data(), bytes.size(), &song), 1);
+    EXPECT_EQ(eventTick(song.streams + 4, 1, 0), 1u);
+    releaseDecodedSong(&song);
 }
 
 int crossings(const std::vector<float>& frames, int lane, size_t from, size_t count) {
