@@ -159,12 +159,11 @@ struct SoundJob {
     int descriptor;
     uint64_t first, end;
     std::atomic<bool> stop{false};
-    double seconds = 0.0;
+    double seconds = 0.0; // spent rendering, not waiting for the encoder
     bool complete = false;
 };
 
 void renderSound(SoundJob* job) {
-    const auto start = std::chrono::steady_clock::now();
     size_t songBytes = 0;
     const uint8_t* song = builtinSongBytes(&songBytes);
     if (prepareSynth(song, songBytes, builtinPatchWords())) {
@@ -175,7 +174,10 @@ void renderSound(SoundJob* job) {
         bool open = true;
         while (open && position < job->end && !job->stop.load(std::memory_order_relaxed)) {
             tick.resize(2 * size_t(renderTickFrames()));
+            const auto rendering = std::chrono::steady_clock::now();
             const uint64_t frames = renderTick(tick.data());
+            job->seconds +=
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - rendering).count();
             const uint64_t from = std::max(position, job->first), to = std::min(position + frames, job->end);
             if (from < to)
                 open = writeToEncoder(job->descriptor, &tick[2 * (from - position)],
@@ -187,7 +189,6 @@ void renderSound(SoundJob* job) {
     }
     // The end of the sound tells the encoder the stream is complete.
     close(job->descriptor);
-    job->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 using Clock = std::chrono::steady_clock;
@@ -257,7 +258,7 @@ void printSummary(const VideoOptions& options, int64_t frameCount, double second
     const double perFrame = 1000.0 / double(frameCount);
     std::printf(
         "%s: %lld frames %dx%d at %d fps (%.2f s) in %.1f s, %.1f frames/s; per frame %.1f ms drawing, "
-        "%.1f ms readback, %.1f ms pipe; sound rendered in %.1f s alongside; ffmpeg used %.1f s CPU\n",
+        "%.1f ms readback, %.1f ms pipe; sound took %.1f s to render; ffmpeg used %.1f s CPU\n",
         options.output, (long long)frameCount, options.width, options.height, options.framesPerSecond,
         double(frameCount) / options.framesPerSecond, seconds, double(frameCount) / seconds,
         times.draw * perFrame, times.readback * perFrame, times.pipe * perFrame, sound.seconds, encoderCpu);
