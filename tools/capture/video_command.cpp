@@ -123,7 +123,7 @@ int parseOptions(int argc, char** argv, VideoOptions* options) {
     if (!options->matroska && !endsWith(options->output, ".mp4"))
         return usageError("the output must end in .mp4 or .mkv", options->output);
     if (!options->matroska && (options->width % 2 != 0 || options->height % 2 != 0))
-        return usageError("H.264 in MP4 needs even sides", argv[0]);
+        return usageError("H.264 in MP4 needs even sides (or use .mkv)");
     const double end = showLengthTicks();
     if (options->to < 0.0) options->to = end;
     if (options->from > end) return pastTheEnd("video", "--from", options->from);
