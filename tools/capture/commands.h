@@ -13,3 +13,11 @@ extern const char* const kWavUsage;
 // quorlax-capture frame --tick T --size WxH [--fps F] [--frames N] OUT.png
 int runFrameCommand(int argc, char** argv);
 extern const char* const kFrameUsage;
+
+// quorlax-capture video --size WxH --fps N [--from T] [--to T] [--crf Q] [--quiet] OUT.mp4|OUT.mkv
+int runVideoCommand(int argc, char** argv);
+extern const char* const kVideoUsage;
+
+// quorlax-capture sheet --size WxH OUT.png
+int runSheetCommand(int argc, char** argv);
+extern const char* const kSheetUsage;

@@ -15,13 +15,16 @@ struct CaptureCommand {
 const CaptureCommand kCommands[] = {
     {"frame", &kFrameUsage, runFrameCommand},
     {"wav", &kWavUsage, runWavCommand},
+    {"video", &kVideoUsage, runVideoCommand},
+    {"sheet", &kSheetUsage, runSheetCommand},
 };
 
 void printUsage(std::FILE* to) {
     std::fputs("usage: quorlax-capture COMMAND [ARGUMENTS]\n\ncommands:\n", to);
     for (const CaptureCommand& command : kCommands) std::fprintf(to, "%s\n", *command.usage);
     std::fputs("\n'quorlax-capture COMMAND --help' describes one command.\n"
-               "Exit codes: 0 done, 1 failed while working, 2 bad arguments or an unusable path.\n",
+               "Exit codes: 0 done, 1 failed while working, 2 bad arguments or an unusable path,\n"
+               "128+signal interrupted (no partial output is left).\n",
                to);
 }
 

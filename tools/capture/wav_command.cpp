@@ -1,5 +1,7 @@
 // quorlax-capture wav: renders the built-in song at full speed and writes it as a WAV file.
+#include "capture/arguments.h"
 #include "capture/commands.h"
+#include "shared/output_file.h"
 #include "shared/wav_file.h"
 #include "songc/songc.h"
 
@@ -130,16 +132,21 @@ int runWavCommand(int argc, char** argv) {
     std::vector<uint16_t> patchWords;
     if (!loadMusic(songPath, patchPath, &songData, &patchWords)) return kExitFailed;
 
-    // Opened before rendering, so a bad path is reported at once.
-    std::FILE* file = std::fopen(path, "wb");
+    // Created beside the target before rendering, so a bad path is reported at once.
+    OutputFile output;
+    const std::string unusable = openOutputFile(path, &output);
+    std::FILE* file = unusable.empty() ? fdopen(output.descriptor, "wb") : nullptr;
     if (!file) {
-        std::fprintf(stderr, "quorlax-capture wav: cannot write '%s': %s\n", path, std::strerror(errno));
+        reportUnwritable("wav", path, unusable.empty() ? std::strerror(errno) : unusable.c_str());
+        discardOutputFile(&output);
         return kExitUsage;
     }
+    output.descriptor = -1;
 
     const SongHeader& header = sequencer().song.header;
     if (!prepareSynth(songData.data(), songData.size(), patchWords.data())) {
         std::fclose(file);
+        discardOutputFile(&output);
         std::fprintf(stderr, "quorlax-capture wav: out of memory preparing the synthesizer\n");
         return kExitFailed;
     }
@@ -147,6 +154,7 @@ int runWavCommand(int argc, char** argv) {
     if (frameLimit < frames) frames = frameLimit;
     if (!allocateSongOutput(frames, header.samplesPerTick > 0 ? uint32_t(header.samplesPerTick) : 0)) {
         std::fclose(file);
+        discardOutputFile(&output);
         std::fprintf(stderr, "quorlax-capture wav: out of memory for %u frames\n", frames);
         return kExitFailed;
     }
@@ -159,9 +167,11 @@ int runWavCommand(int argc, char** argv) {
     const bool written = writeWav(file, song->frames, song->songFrames);
     const int writeErrno = errno;
     const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        std::fprintf(stderr, "quorlax-capture wav: writing '%s' failed: %s\n", path,
-                     std::strerror(written ? errno : writeErrno));
+    const std::string failure =
+        !written || !closed ? std::strerror(written ? errno : writeErrno) : commitOutputFile(&output);
+    if (!failure.empty()) {
+        discardOutputFile(&output);
+        reportUnwritable("wav", path, failure.c_str());
         return kExitFailed;
     }
     const double audioSeconds = double(song->songFrames) / 44100.0;

@@ -1,0 +1,94 @@
+#include "capture/headless_show.h"
+
+#include "framework/scenes.h"
+#include "platform/headless_gl.h"
+#include "platform/platform.h"
+#include "renderer/gl_entries.h"
+#include "renderer/renderer.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+int gWidth = 0, gHeight = 0;
+std::vector<uint8_t> gRows;
+
+void skipSleep(uint32_t) {}
+
+} // namespace
+
+bool startHeadlessShow(const char* command, int width, int height) {
+    if (!openHeadlessGl(width, height)) {
+        std::fprintf(stderr, "quorlax-capture %s: cannot open a headless GL context\n", command);
+        return false;
+    }
+    if (!initRenderer(nullptr, width, height)) {
+        std::fprintf(stderr, "quorlax-capture %s: a GL entry point is missing (%s)\n", command,
+                     headlessGlDescription());
+        closeHeadlessGl();
+        return false;
+    }
+    platformServices()->sleepMs = skipSleep;
+    static SceneDescriptor rows[kSceneCount];
+    buildSceneTable(rows);
+    setSceneTable(rows);
+    if (!initScenes()) {
+        std::fprintf(stderr, "quorlax-capture %s: the scenes did not start\n", command);
+        stopHeadlessShow();
+        return false;
+    }
+    for (int32_t i = 0; i < kSceneCount; ++i) {
+        listSeek(frameworkState()->sceneStates, i);
+        const auto* state = static_cast<const SceneState*>(listGet(frameworkState()->sceneStates).pointer);
+        if (state->program < 0)
+            std::fprintf(stderr, "warning: the program of scene %d did not build\n", i + 1);
+    }
+    gWidth = width;
+    gHeight = height;
+    return true;
+}
+
+bool drawShowFrame(float time) {
+    const int32_t before = frameworkState()->lastActivated;
+    updateScenes(time);
+    glFinish();
+    return frameworkState()->lastActivated != before;
+}
+
+void readShowPicture(uint8_t* rgba) {
+    const size_t row = static_cast<size_t>(gWidth) * 4;
+    gRows.resize(row * static_cast<size_t>(gHeight));
+    GLX(glBindFramebuffer)(GL_FRAMEBUFFER, 0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, gWidth, gHeight, GL_RGBA, GL_UNSIGNED_BYTE, gRows.data());
+    // GL reads the bottom row first. A window shows no transparency, but some scenes leave a
+    // partial alpha in attachment 0 (the radial blur of scene 4 blurs it too).
+    for (int y = 0; y < gHeight; ++y) {
+        uint8_t* to = rgba + row * static_cast<size_t>(y);
+        std::memcpy(to, &gRows[row * static_cast<size_t>(gHeight - 1 - y)], row);
+        for (size_t i = 3; i < row; i += 4) to[i] = 255;
+    }
+}
+
+int32_t shownScene() {
+    return frameworkState()->lastActivated + 1;
+}
+
+void sceneStartTicks(float starts[8]) {
+    const ParameterTrack* selector = frameworkState()->sceneSelector;
+    for (int32_t scene = 0; scene < kSceneCount; ++scene) {
+        starts[scene] = 0.0f;
+        for (int32_t key = 0; selector && key < selector->count; ++key)
+            if (static_cast<int32_t>(selector->keys[key].value) == scene) {
+                starts[scene] = static_cast<float>(selector->keys[key].time);
+                break;
+            }
+    }
+}
+
+void stopHeadlessShow() {
+    releaseScenes();
+    closeHeadlessGl();
+}
