@@ -23,6 +23,10 @@ if(TARGET test_app)
     add_dependencies(test_app quorlax)
 endif()
 
+if(TARGET bench_startup)
+    target_link_libraries(bench_startup PRIVATE quorlax_app)
+endif()
+
 # The program driven on a private X server, one check per test; each is bounded by its timeout.
 if(QUORLAX_TESTS AND NOT WIN32)
     foreach(check dialog windowed fullscreen failure)
