@@ -105,6 +105,9 @@ start_display
 start_quorlax
 case $check in
 dialog)
+    # Without any display: one line pointing at the capture tool, exit code 0.
+    line=$(env -u DISPLAY "$quorlax") || fail "exit code $? without a display"
+    [ "$(echo "$line" | wc -l)" -eq 1 ] && [[ $line == *quorlax-capture* ]] || fail "without a display: $line"
     dialog_id=$(wait_window "Varnholt - Quorlax" 30) || fail "no setup dialog"
     sleep 0.5
     import -window root "$work/dialog.png"
