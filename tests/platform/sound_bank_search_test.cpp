@@ -77,7 +77,9 @@ TEST_F(SoundBankSearchTest, UnusableChosenBankFallsBackToTheUserBankWithoutWaiti
         const fs::path chosen = dir / ("chosen" + std::to_string(c.kind));
         if (c.kind == Directory) fs::create_directory(chosen);
         if (c.kind == Empty) write(chosen, "");
-        if (c.kind == Fifo) ASSERT_EQ(mkfifo(chosen.c_str(), 0600), 0);
+        if (c.kind == Fifo) {
+            ASSERT_EQ(mkfifo(chosen.c_str(), 0600), 0);
+        }
         if (c.kind == Regular) write(chosen, "chosen");
         setenv("QUORLAX_GM_DLS", chosen.c_str(), 1);
         auto [bytes, source] = search();

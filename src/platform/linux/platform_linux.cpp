@@ -160,10 +160,11 @@ void* linuxReadSoundBank(size_t limit, size_t* size) {
         std::snprintf(paths[3], sizeof paths[3], "%s/drive_c/windows/system32/drivers/gm.dls", wine);
     else if (home)
         std::snprintf(paths[3], sizeof paths[3], "%s/.wine/drive_c/windows/system32/drivers/gm.dls", home);
+    static_assert(sizeof soundBankPath == sizeof paths[0]);
     for (const char* path : paths) {
         if (!*path) continue;
         if (void* data = readRegularFilePrefix(path, limit, size)) {
-            std::snprintf(soundBankPath, sizeof soundBankPath, "%s", path);
+            std::memcpy(soundBankPath, path, sizeof soundBankPath);
             return data;
         }
     }
