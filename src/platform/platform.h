@@ -64,7 +64,11 @@ struct PlatformServices {
 
     // Reads at most `limit` bytes of the system's General MIDI sound bank into a block from
     // memAlloc (caller frees); null when no bank can be read.
+    // Only regular files with at least one byte count; no place is waited on (a FIFO or a
+    // device is passed over), and the search goes on to the next place after one that fails.
     void* (*readSoundBank)(size_t limit, size_t* size);
+    // Where the last readSoundBank call found the bank; "" when it found none.
+    const char* (*soundBankSource)();
 };
 
 // The process-wide services, initialised with this system's implementations.

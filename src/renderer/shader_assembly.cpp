@@ -11,6 +11,10 @@ constexpr char kIncludeMarker[] = "#include";
 // An include line is cut to this many characters; it lives in a zero-filled buffer one longer.
 constexpr int32_t kIncludeLineLimit = 255;
 constexpr int32_t kProgramLogSize = 1024;
+// Every expansion copies the whole text, so each costs as much as the text has grown; a text
+// holding thousands of include lines would take minutes. A scene includes each library once, so
+// past this many the remaining lines are left for the compiler to reject.
+constexpr int32_t kIncludeExpansionLimit = 16;
 
 IncludeLibraryEntry library[kIncludeLibraryCount] = {
     {"common.inl", nullptr},
@@ -78,7 +82,7 @@ const char* expandIncludes(const char* text) {
     // Where the marker search starts: the beginning after every replacement, past an include line
     // that names no library (searching from the start again would find it forever).
     int32_t searchFrom = 0;
-    for (;;) {
+    for (int32_t expansions = 0; expansions < kIncludeExpansionLimit;) {
         const char* marker = findText(current + searchFrom, kIncludeMarker);
         if (!marker) return current;
 
@@ -105,7 +109,9 @@ const char* expandIncludes(const char* text) {
         if (current != text) memFree(const_cast<char*>(current));
         current = replaced;
         searchFrom = 0;
+        ++expansions;
     }
+    return current;
 }
 
 int32_t buildSceneProgram(const char* sceneText) {

@@ -25,8 +25,9 @@ char* duplicateString(const char* text);
 char* replaceAll(const char* text, char** state, const char* pattern, const char* replacement);
 
 // Replaces every include line that names a library by that library's text; the newline after the
-// line stays. Include lines naming anything else stay in place (the compiler rejects them). The
-// result is `text` itself when nothing was replaced, else a heap block the caller frees.
+// line stays. Include lines naming anything else stay in place (the compiler rejects them), and
+// so do the lines past the sixteenth expansion. The result is `text` itself when nothing was
+// replaced, else a heap block the caller frees.
 const char* expandIncludes(const char* text);
 
 // Expands the includes and builds a separable fragment-only program: the GL program name, or -1

@@ -45,7 +45,7 @@ void scheduleFree(void* block) {
 
 int32_t initSynthGraph(const uint16_t* patchWords) {
     SynthGraph& graph = synthGraph();
-    graph = SynthGraph{};
+    releaseSynthGraph(); // a graph built before would otherwise be lost with all its nodes
     graph.patch = static_cast<uint16_t*>(memAlloc(kPatchWordCount * sizeof(uint16_t)));
     graph.nodeTable = static_cast<UnitNode**>(memAlloc(kNodeIndexLimit * sizeof(UnitNode*)));
     graph.buildStamps = static_cast<uint32_t*>(memAlloc(kNodeIndexLimit * sizeof(uint32_t)));

@@ -34,8 +34,8 @@ inline SynthGraph& synthGraph() {
 }
 
 // Takes a copy of the patch (kPatchWordCount words), allocates the node table and the build
-// stamps, and sets SampleCounter to 1. Any previous graph must have been released. 0 on
-// allocation failure.
+// stamps, and sets SampleCounter to 1. A previous graph is released first. 0 on allocation
+// failure.
 int32_t initSynthGraph(const uint16_t* patchWords);
 // The 130 mono and 11 stereo constant nodes.
 void createConstantNodes();

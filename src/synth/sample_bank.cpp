@@ -3,11 +3,13 @@
 #include "framework/memory.h"
 #include "platform/platform.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
 
 SampleBank bank;
+char summary[1200];
 
 uint32_t readU32(const uint8_t* at) {
     return at[0] | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
@@ -69,6 +71,18 @@ void loadSystemSampleBank() {
 void releaseSampleBank() {
     for (uint32_t k = 0; k < bank.count; ++k) memFree(bank.frames[k]);
     bank = SampleBank{};
+}
+
+const char* sampleBankSummary() {
+    PlatformServices* services = platformServices();
+    const char* source = services->soundBankSource ? services->soundBankSource() : "";
+    if (source && *source)
+        std::snprintf(summary, sizeof summary, "sound bank '%s' (%u wave%s)", source, bank.count,
+                      bank.count == 1 ? "" : "s");
+    else
+        std::snprintf(summary, sizeof summary,
+                      "no sound bank found (QUORLAX_GM_DLS may name a gm.dls); sampled sounds stay silent");
+    return summary;
 }
 
 SampleWave sampleWave(int32_t number) {

@@ -26,6 +26,9 @@ void loadSampleBank(const uint8_t* bytes, size_t size);
 // Loads the system's sound bank through the platform; a missing bank leaves the bank empty.
 void loadSystemSampleBank();
 void releaseSampleBank();
+// One line for people: the file the bank was loaded from and its wave count, or that no bank
+// was found. The text lives until the next call.
+const char* sampleBankSummary();
 
 struct SampleWave {
     double length;        // frames; 0 when the wave does not exist

@@ -11,8 +11,18 @@ struct UnitEntry {
     const char* name;
 };
 
-#define QUORLAX_UNIT_ENTRY(number, name, tick, init)                                                         \
-    {number, &tick, &init == &noInit ? nullptr : &init, #name},
+// noInit becomes a null hook by template matching rather than by comparing function addresses,
+// which a compiler instrumenting pointer comparisons cannot fold into a constant.
+template <UnitInit Init>
+constexpr UnitInit initHook() {
+    return Init;
+}
+template <>
+constexpr UnitInit initHook<&noInit>() {
+    return nullptr;
+}
+
+#define QUORLAX_UNIT_ENTRY(number, name, tick, init) {number, &tick, initHook<&init>(), #name},
 constexpr UnitEntry kUnitTable[] = {QUORLAX_UNIT_TYPES(QUORLAX_UNIT_ENTRY)};
 #undef QUORLAX_UNIT_ENTRY
 

@@ -8,6 +8,7 @@
 #include "synth/builtin_song.h"
 #include "synth/patch.h"
 #include "synth/render_thread.h"
+#include "synth/sample_bank.h"
 #include "synth/sequencer.h"
 #include "synth/synth.h"
 
@@ -150,6 +151,7 @@ int runWavCommand(int argc, char** argv) {
         std::fprintf(stderr, "quorlax-capture wav: out of memory preparing the synthesizer\n");
         return kExitFailed;
     }
+    std::fprintf(stderr, "quorlax-capture wav: %s\n", sampleBankSummary());
     uint32_t frames = header.lengthSamples > 0 ? uint32_t(header.lengthSamples) : 0;
     if (frameLimit < frames) frames = frameLimit;
     if (!allocateSongOutput(frames, header.samplesPerTick > 0 ? uint32_t(header.samplesPerTick) : 0)) {

@@ -114,7 +114,8 @@ std::string readWavFile(const char* path, WavFile* wav) {
             wav->dataBytes = size;
             if (wav->formatTag == kWavFormatIeeeFloat && wav->bitsPerSample == 32) {
                 wav->samples.resize(size / 4);
-                std::memcpy(wav->samples.data(), body, wav->samples.size() * 4);
+                // An empty chunk leaves data() null, which memcpy must not be given.
+                if (!wav->samples.empty()) std::memcpy(wav->samples.data(), body, wav->samples.size() * 4);
             } else {
                 return "unsupported sample format";
             }

@@ -64,9 +64,8 @@ uint32_t unicodeForAnsiCode(int32_t code) {
     return static_cast<uint32_t>(code);
 }
 
-int32_t resolveGlyphFace(const char* faceName, int32_t bold, char* family, size_t familySize, char* path,
-                         size_t pathSize, int32_t* faceIndex) {
-    if (!FcInit()) return 0;
+int32_t matchGlyphFace(const char* faceName, int32_t bold, char* family, size_t familySize, char* path,
+                       size_t pathSize, int32_t* faceIndex) {
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return 0;
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(faceName ? faceName : ""));
@@ -93,6 +92,16 @@ int32_t resolveGlyphFace(const char* faceName, int32_t bold, char* family, size_
         *faceIndex = index;
     }
     FcPatternDestroy(match);
+    return found;
+}
+
+// Fontconfig is only needed to find the face's file: it is set up for the lookup and taken down
+// after it, so nothing of it outlives the call.
+int32_t resolveGlyphFace(const char* faceName, int32_t bold, char* family, size_t familySize, char* path,
+                         size_t pathSize, int32_t* faceIndex) {
+    if (!FcInit()) return 0;
+    const int32_t found = matchGlyphFace(faceName, bold, family, familySize, path, pathSize, faceIndex);
+    FcFini();
     return found;
 }
 

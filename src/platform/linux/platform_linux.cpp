@@ -6,9 +6,11 @@
 
 #include <EGL/egl.h>
 #include <SDL2/SDL.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -105,25 +107,44 @@ void* linuxReadWholeFile(const char* path, size_t* size) {
     return data;
 }
 
-// The first file of `path` that opens, read up to `limit` bytes.
-void* readFilePrefix(const char* path, size_t limit, size_t* size) {
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return nullptr;
+// Up to `limit` bytes of `path` when it is a regular file holding at least one byte; null
+// otherwise. Opened without blocking, so a FIFO or device named as the bank cannot stall start-up;
+// the type is checked on the opened descriptor, so the file cannot be swapped in between.
+void* readRegularFilePrefix(const char* path, size_t limit, size_t* size) {
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return nullptr;
+    struct stat info {};
     void* data = nullptr;
-    const long length = fileLength(file);
-    if (length >= 0) {
-        size_t wanted = static_cast<size_t>(length) < limit ? static_cast<size_t>(length) : limit;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        const size_t wanted =
+            static_cast<uint64_t>(info.st_size) < limit ? static_cast<size_t>(info.st_size) : limit;
         data = memAlloc(wanted > 0 ? wanted : 1);
-        if (data) *size = std::fread(data, 1, wanted, file);
+        size_t got = 0;
+        while (data && got < wanted) {
+            const ssize_t n = read(fd, static_cast<uint8_t*>(data) + got, wanted - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += static_cast<size_t>(n);
+        }
+        // A file that shrank to nothing while being read is passed over like an empty one.
+        if (data && got == 0 && wanted > 0) {
+            memFree(data);
+            data = nullptr;
+        }
+        if (data) *size = got;
     }
-    std::fclose(file);
+    close(fd);
     return data;
 }
 
+char soundBankPath[1024];
+
 // The bank a Windows system carries is not part of a Linux system; it is looked for where a
-// user or a Wine installation would put it.
+// user or a Wine installation would put it. A place holding no usable file (missing, empty, a
+// directory, a FIFO or device) passes the search on to the next.
 void* linuxReadSoundBank(size_t limit, size_t* size) {
     *size = 0;
+    soundBankPath[0] = 0;
     const char* home = std::getenv("HOME");
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     const char* wine = std::getenv("WINEPREFIX");
@@ -139,11 +160,19 @@ void* linuxReadSoundBank(size_t limit, size_t* size) {
         std::snprintf(paths[3], sizeof paths[3], "%s/drive_c/windows/system32/drivers/gm.dls", wine);
     else if (home)
         std::snprintf(paths[3], sizeof paths[3], "%s/.wine/drive_c/windows/system32/drivers/gm.dls", home);
+    static_assert(sizeof soundBankPath == sizeof paths[0]);
     for (const char* path : paths) {
         if (!*path) continue;
-        if (void* data = readFilePrefix(path, limit, size)) return data;
+        if (void* data = readRegularFilePrefix(path, limit, size)) {
+            std::memcpy(soundBankPath, path, sizeof soundBankPath);
+            return data;
+        }
     }
     return nullptr;
+}
+
+const char* linuxSoundBankSource() {
+    return soundBankPath;
 }
 
 void linuxMessageBox(const char* text) {
@@ -162,6 +191,7 @@ constexpr PlatformServices kLinuxServices = {
     .drawGlyph = linuxDrawGlyph,
     .closeGlyphFont = linuxCloseGlyphFont,
     .readSoundBank = linuxReadSoundBank,
+    .soundBankSource = linuxSoundBankSource,
 };
 
 PlatformServices services = kLinuxServices;
