@@ -13,3 +13,7 @@ extern const char* const kWavUsage;
 // quorlax-capture frame --tick T --size WxH [--fps F] [--frames N] OUT.png
 int runFrameCommand(int argc, char** argv);
 extern const char* const kFrameUsage;
+
+// quorlax-capture glyphs [--face NAME] OUT.pgm
+int runGlyphsCommand(int argc, char** argv);
+extern const char* const kGlyphsUsage;
