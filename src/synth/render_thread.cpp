@@ -10,6 +10,9 @@
 namespace {
 
 SongOutput output;
+// Set by stopRenderThread; the render loop looks at it between ticks.
+std::atomic<int> stopRequested;
+int threadStarted;
 
 void renderThreadEntry(void* argument) {
     renderSongOutput(static_cast<SongOutput*>(argument));
@@ -62,7 +65,7 @@ uint32_t renderSongOutput(SongOutput* song) {
     beginRender();
     // A grid of 0 would never advance: such a song, like one of length 0, renders nothing.
     const uint32_t length = sequencer().song.header.samplesPerTick > 0 ? song->songFrames : 0;
-    while (renderPosition() < length) {
+    while (renderPosition() < length && !stopRequested.load(std::memory_order_acquire)) {
         const uint32_t done = renderPosition();
         // The grid is read afresh every tick; a tick that would overrun the buffer is not rendered.
         if (uint64_t(done) + renderTickFrames() > song->capacityFrames) break;
@@ -79,7 +82,17 @@ int startRenderThread() {
     if (!prepareSongOutput()) return 0;
     output.renderedFrames.store(0, std::memory_order_relaxed);
     output.renderState.store(kRenderNotStarted, std::memory_order_relaxed);
-    return platformServices()->startThread(renderThreadEntry, &output, 1);
+    stopRequested.store(0, std::memory_order_release);
+    threadStarted = platformServices()->startThread(renderThreadEntry, &output, 1);
+    return threadStarted;
+}
+
+void stopRenderThread() {
+    if (!threadStarted) return;
+    stopRequested.store(1, std::memory_order_release);
+    while (output.renderState.load(std::memory_order_acquire) != kRenderFinished) platformServices()->sleepMs(1);
+    stopRequested.store(0, std::memory_order_release);
+    threadStarted = 0;
 }
 
 int songRenderFinished() {

@@ -45,3 +45,6 @@ uint32_t renderSongOutput(SongOutput* output);
 int startRenderThread();
 // 1 once the render loop has finished the song in songOutput().
 int songRenderFinished();
+// Asks a render thread started by startRenderThread to stop after its current tick and waits
+// until it has, so the song buffer and the synthesizer may be freed; nothing when none runs.
+void stopRenderThread();
