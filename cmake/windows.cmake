@@ -49,3 +49,11 @@ if(QUORLAX_TESTS)
     file(GLOB_RECURSE synth_tests CONFIGURE_DEPENDS tests/synth/*.cpp)
     quorlax_windows_suite(synth ${synth_tests})
 endif()
+
+# The presentation: the portable shell over this layer, a GUI-subsystem program whose entry is
+# WinMain, with the setup dialog's template and the manifest as resources.
+include(cmake/app.cmake)
+set_property(TARGET quorlax PROPERTY SOURCES src/app/win32/win_main.cpp src/app/win32/quorlax.rc)
+set_property(TARGET quorlax PROPERTY WIN32_EXECUTABLE ON)
+set_property(SOURCE src/app/win32/quorlax.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${PROJECT_SOURCE_DIR}/src/app/win32/quorlax.manifest)

@@ -3,9 +3,11 @@
 // stays ahead and the frames not yet written are the buffer's zeros, so nothing else is needed.
 #include "platform/audio_device.h"
 
+// windows.h first: the multimedia headers build on its types.
+#include <windows.h>
+
 #include <mmreg.h>
 #include <mmsystem.h>
-#include <windows.h>
 
 namespace {
 
