@@ -48,6 +48,9 @@ if(QUORLAX_TESTS)
     quorlax_windows_suite(framework ${framework_tests})
     file(GLOB_RECURSE synth_tests CONFIGURE_DEPENDS tests/synth/*.cpp)
     quorlax_windows_suite(synth ${synth_tests})
+    # Windows-only cases (.cc, so the portable suites' globs leave them out).
+    file(GLOB win32_tests CONFIGURE_DEPENDS tests/windows/*.cc)
+    quorlax_windows_suite(win32 ${win32_tests})
 endif()
 
 # The presentation: the portable shell over this layer, a GUI-subsystem program whose entry is
