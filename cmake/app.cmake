@@ -22,3 +22,16 @@ if(TARGET test_app)
     target_link_libraries(test_app PRIVATE quorlax_app)
     add_dependencies(test_app quorlax)
 endif()
+
+if(TARGET bench_startup)
+    target_link_libraries(bench_startup PRIVATE quorlax_app)
+endif()
+
+# The program driven on a private X server, one check per test; each is bounded by its timeout.
+if(QUORLAX_TESTS AND NOT WIN32)
+    foreach(check dialog windowed fullscreen failure)
+        add_test(NAME show_under_xvfb.${check}
+            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/app/show_under_xvfb.sh $<TARGET_FILE:quorlax> ${check})
+        set_tests_properties(show_under_xvfb.${check} PROPERTIES TIMEOUT 300)
+    endforeach()
+endif()

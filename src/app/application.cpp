@@ -62,7 +62,8 @@ void runMainLoop() {
 
 int runApplication() {
     if (!displayServices()->displayAvailable()) {
-        std::puts("quorlax: no display found (X or Wayland); quorlax-capture renders the show to files without one");
+        std::puts("quorlax: no display found (X or Wayland); quorlax-capture renders the show to files "
+                  "without one");
         return 0;
     }
     if (!theApplication) theApplication = createApplication();

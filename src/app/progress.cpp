@@ -7,8 +7,12 @@ ProgressPicture progressPicture(uint32_t width, uint32_t height, int32_t stage) 
     // Unsigned as the window sizes are: the bottom sits at about 52.7 % of the height.
     const uint32_t bottom = height * 135u / 256u;
     const uint32_t right = static_cast<uint32_t>(stage) * width / 256u;
-    return {static_cast<int32_t>(width),  static_cast<int32_t>(height), 0, static_cast<int32_t>(bottom) - kBarHeight,
-            static_cast<int32_t>(right), static_cast<int32_t>(bottom)};
+    return {static_cast<int32_t>(width),
+            static_cast<int32_t>(height),
+            0,
+            static_cast<int32_t>(bottom) - kBarHeight,
+            static_cast<int32_t>(right),
+            static_cast<int32_t>(bottom)};
 }
 
 void drawProgress(void* context, int32_t stage) {

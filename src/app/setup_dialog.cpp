@@ -9,7 +9,8 @@ namespace {
 
 bool isAccepted(const DisplayMode& mode) {
     for (const auto& accepted : kAcceptedModes)
-        if (mode.width == accepted[0] && mode.height == accepted[1] && mode.bitsPerPixel == accepted[2]) return true;
+        if (mode.width == accepted[0] && mode.height == accepted[1] && mode.bitsPerPixel == accepted[2])
+            return true;
     return false;
 }
 
@@ -17,7 +18,8 @@ bool isListed(ValueList* modes, const DisplayMode& mode) {
     if (!listRewind(modes)) return false;
     do {
         const auto* listed = static_cast<const DisplayMode*>(listGet(modes).pointer);
-        if (listed->width == mode.width && listed->height == mode.height && listed->bitsPerPixel == mode.bitsPerPixel)
+        if (listed->width == mode.width && listed->height == mode.height &&
+            listed->bitsPerPixel == mode.bitsPerPixel)
             return true;
     } while (listAdvance(modes));
     return false;

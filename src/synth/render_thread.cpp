@@ -90,7 +90,8 @@ int startRenderThread() {
 void stopRenderThread() {
     if (!threadStarted) return;
     stopRequested.store(1, std::memory_order_release);
-    while (output.renderState.load(std::memory_order_acquire) != kRenderFinished) platformServices()->sleepMs(1);
+    while (output.renderState.load(std::memory_order_acquire) != kRenderFinished)
+        platformServices()->sleepMs(1);
     stopRequested.store(0, std::memory_order_release);
     threadStarted = 0;
 }

@@ -37,7 +37,8 @@ int linuxDisplayAvailable() {
 int linuxDisplayModeAt(int32_t index, DisplayMode* mode) {
     SDL_DisplayMode reported{};
     if (!startVideo() || SDL_GetDisplayMode(0, index, &reported) != 0) return 0;
-    *mode = {reported.w, reported.h, static_cast<int32_t>(SDL_BITSPERPIXEL(reported.format)), reported.refresh_rate};
+    *mode = {reported.w, reported.h, static_cast<int32_t>(SDL_BITSPERPIXEL(reported.format)),
+             reported.refresh_rate};
     return 1;
 }
 
@@ -151,8 +152,8 @@ void linuxPaintProgress(const ProgressPicture* picture) {
     glViewport(0, 0, picture->width, picture->height);
     glEnable(GL_SCISSOR_TEST);
     fillRows(picture, 0, 0, picture->width, picture->height, 0.0f);
-    fillRows(picture, picture->barLeft + 1, picture->barTop + 1, picture->barRight - 1, picture->barBottom - 1,
-             1.0f);
+    fillRows(picture, picture->barLeft + 1, picture->barTop + 1, picture->barRight - 1,
+             picture->barBottom - 1, 1.0f);
     glDisable(GL_SCISSOR_TEST);
     displayServices()->swapDisplayBuffers();
 }

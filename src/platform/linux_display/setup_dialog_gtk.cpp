@@ -59,6 +59,8 @@ int32_t gtkShowSetupDialog(SetupDialogView* view) {
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(window), "Varnholt - Quorlax");
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+    // Wide enough for the caption in the title bar.
+    gtk_window_set_default_size(GTK_WINDOW(window), 260, -1);
     gtk_window_set_deletable(GTK_WINDOW(window), FALSE);
     gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
     gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_DIALOG);
