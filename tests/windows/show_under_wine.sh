@@ -53,8 +53,13 @@ show_quit() {
     sleep 1
     shot dialog-plain
     click $quit_button
-    ended_with_0 20 || return 1
-    ! grep -q "Varnholt Quorlax" <(xdotool search --name "Varnholt Quorlax" getwindowname %@ 2>/dev/null)
+    # No presentation window while the program ends.
+    for _ in $(seq 100); do
+        kill -0 "$show_pid" 2>/dev/null || break
+        xdotool search --name "^Varnholt Quorlax$" >/dev/null && { echo "a presentation window"; stop_show; return 1; }
+        sleep 0.2
+    done
+    ended_with_0 1
 }
 
 # Mode changes need Wine's desktop, which also offers the common modes below the screen's size.
