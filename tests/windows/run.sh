@@ -30,7 +30,9 @@ wine=/usr/lib/wine/wine64
 cleanup() {
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
-    rm -rf "$work"
+    # Wine's last processes may still be writing into the prefix for a moment.
+    for _ in 1 2 3 4 5; do rm -rf "$work" 2>/dev/null && return 0; sleep 1; done
+    echo "windows: could not remove $work" >&2
 }
 trap cleanup EXIT
 
