@@ -4,7 +4,35 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace {
+
+// The system heap under the blocks: the global heap on Windows (fixed blocks, zero-filled),
+// the C library's heap elsewhere. Both return 16-byte-aligned memory on 64-bit systems.
+#if defined(_WIN32)
+void* systemAllocZeroed(size_t size) {
+    return GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size);
+}
+void* systemResize(void* block, size_t size) {
+    return GlobalReAlloc(block, size, GMEM_MOVEABLE | GMEM_ZEROINIT);
+}
+void systemFree(void* block) {
+    GlobalFree(block);
+}
+#else
+void* systemAllocZeroed(size_t size) {
+    return std::calloc(1, size);
+}
+void* systemResize(void* block, size_t size) {
+    return std::realloc(block, size);
+}
+void systemFree(void* block) {
+    std::free(block);
+}
+#endif
 
 // Each block is preceded by a 16-byte header holding its size, which keeps the payload at the
 // allocator's 16-byte alignment and lets memRealloc zero exactly the grown part.
@@ -32,7 +60,7 @@ BlockHeader* headerOf(const void* block) {
 
 void* memAlloc(size_t size) {
     if (injectedFailure() || size > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
-    auto* header = static_cast<BlockHeader*>(std::calloc(1, sizeof(BlockHeader) + size));
+    auto* header = static_cast<BlockHeader*>(systemAllocZeroed(sizeof(BlockHeader) + size));
     if (!header) return nullptr;
     header->size = size;
     liveBlocks.fetch_add(1, std::memory_order_relaxed);
@@ -43,7 +71,7 @@ void* memRealloc(void* block, size_t size) {
     if (!block) return memAlloc(size);
     if (injectedFailure() || size > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
     size_t oldSize = headerOf(block)->size;
-    auto* header = static_cast<BlockHeader*>(std::realloc(headerOf(block), sizeof(BlockHeader) + size));
+    auto* header = static_cast<BlockHeader*>(systemResize(headerOf(block), sizeof(BlockHeader) + size));
     if (!header) return nullptr;
     if (size > oldSize) std::memset(reinterpret_cast<char*>(header + 1) + oldSize, 0, size - oldSize);
     header->size = size;
@@ -52,7 +80,7 @@ void* memRealloc(void* block, size_t size) {
 
 void memFree(void* block) {
     if (!block) return;
-    std::free(headerOf(block));
+    systemFree(headerOf(block));
     liveBlocks.fetch_sub(1, std::memory_order_relaxed);
 }
 

@@ -21,3 +21,6 @@ extern const char* const kVideoUsage;
 // quorlax-capture sheet --size WxH OUT.png
 int runSheetCommand(int argc, char** argv);
 extern const char* const kSheetUsage;
+// quorlax-capture glyphs [--face NAME] OUT.pgm
+int runGlyphsCommand(int argc, char** argv);
+extern const char* const kGlyphsUsage;

@@ -13,7 +13,10 @@ struct CaptureCommand {
 };
 
 const CaptureCommand kCommands[] = {
+#if !defined(QUORLAX_CAPTURE_WITHOUT_GL)
     {"frame", &kFrameUsage, runFrameCommand},
+#endif
+    {"glyphs", &kGlyphsUsage, runGlyphsCommand},
     {"wav", &kWavUsage, runWavCommand},
     {"video", &kVideoUsage, runVideoCommand},
     {"sheet", &kSheetUsage, runSheetCommand},

@@ -1,0 +1,62 @@
+# The Windows build: the Win32 layer, the capture tool's portable commands and the test suites
+# that need no GL, all linked statically so that only system DLLs are imported.
+file(GLOB_RECURSE QUORLAX_PLATFORM_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
+add_library(quorlax_platform STATIC ${QUORLAX_PLATFORM_SOURCES})
+target_link_libraries(quorlax_platform PUBLIC opengl32 gdi32 user32 winmm)
+# The core and the platform layer call each other (allocation one way, services the other).
+target_link_libraries(quorlax_core PUBLIC quorlax_platform)
+target_link_libraries(quorlax_platform PUBLIC quorlax_core)
+
+# Tools: the sound-file half of the toolkit (no libpng here) and quorlax-capture without its
+# GL command.
+add_library(quorlax_toolkit STATIC tools/shared/wav_file.cpp tools/shared/capture_plan.cpp)
+target_include_directories(quorlax_toolkit PUBLIC tools)
+target_link_libraries(quorlax_toolkit PUBLIC quorlax_core)
+file(GLOB QUORLAX_CAPTURE_SOURCES CONFIGURE_DEPENDS tools/capture/*.cpp)
+list(REMOVE_ITEM QUORLAX_CAPTURE_SOURCES ${PROJECT_SOURCE_DIR}/tools/capture/frame_command.cpp)
+add_executable(quorlax-capture ${QUORLAX_CAPTURE_SOURCES})
+target_compile_definitions(quorlax-capture PRIVATE QUORLAX_CAPTURE_WITHOUT_GL)
+target_link_libraries(quorlax-capture PRIVATE quorlax_toolkit)
+
+# The suites that run without GL, built against googletest's sources (Debian's libgtest-dev
+# carries them) and run under Wine by tests/windows/run.sh. POSIX names the tests use come from
+# a header included ahead of every test source.
+if(QUORLAX_TESTS)
+    set(QUORLAX_GTEST_SOURCE /usr/src/googletest CACHE PATH "googletest's source tree")
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+    add_subdirectory(${QUORLAX_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+    set(support tests/support)
+    add_library(quorlax_testsupport STATIC
+        ${support}/synth_builder.cpp ${support}/synth_test.cpp ${support}/unit_harness.cpp)
+    target_include_directories(quorlax_testsupport PUBLIC tests)
+    target_compile_definitions(quorlax_testsupport PUBLIC _USE_MATH_DEFINES)
+    target_compile_options(quorlax_testsupport PUBLIC
+        -include ${PROJECT_SOURCE_DIR}/tests/windows/posix_names.h)
+    target_link_libraries(quorlax_testsupport PUBLIC quorlax_toolkit gtest)
+
+    function(quorlax_windows_suite name)
+        add_executable(test_${name} ${ARGN})
+        target_link_libraries(test_${name} PRIVATE quorlax_testsupport gtest_main)
+        target_compile_definitions(test_${name} PRIVATE
+            QUORLAX_SOURCE_DIR="${PROJECT_SOURCE_DIR}" QUORLAX_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+    endfunction()
+    file(GLOB framework_tests CONFIGURE_DEPENDS tests/framework/*.cpp)
+    list(REMOVE_ITEM framework_tests ${PROJECT_SOURCE_DIR}/tests/framework/scenes_test.cpp)
+    quorlax_windows_suite(framework ${framework_tests})
+    file(GLOB_RECURSE synth_tests CONFIGURE_DEPENDS tests/synth/*.cpp)
+    quorlax_windows_suite(synth ${synth_tests})
+    # Windows-only cases (.cc, so the portable suites' globs leave them out).
+    file(GLOB win32_tests CONFIGURE_DEPENDS tests/windows/*.cc)
+    quorlax_windows_suite(win32 ${win32_tests})
+endif()
+
+# The presentation: the portable shell over this layer, a GUI-subsystem program whose entry is
+# WinMain, with the setup dialog's template and the manifest as resources.
+include(cmake/app.cmake)
+set_property(TARGET quorlax PROPERTY SOURCES src/app/win32/win_main.cpp src/app/win32/quorlax.rc)
+set_property(TARGET quorlax PROPERTY WIN32_EXECUTABLE ON)
+set_property(SOURCE src/app/win32/quorlax.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${PROJECT_SOURCE_DIR}/src/app/win32/quorlax.manifest)
