@@ -7,6 +7,14 @@ target_link_libraries(quorlax_platform PUBLIC opengl32 gdi32 user32 winmm)
 target_link_libraries(quorlax_core PUBLIC quorlax_platform)
 target_link_libraries(quorlax_platform PUBLIC quorlax_core)
 
+# The music is compiled by songc built for this machine (the native build's build/bin/songc).
+set(QUORLAX_HOST_SONGC "" CACHE FILEPATH "songc built for the build machine")
+if(NOT QUORLAX_HOST_SONGC)
+    message(FATAL_ERROR "set QUORLAX_HOST_SONGC to a songc built for this machine")
+endif()
+include(cmake/compile_music.cmake)
+quorlax_compile_music(${QUORLAX_HOST_SONGC})
+
 # Tools: the sound-file half of the toolkit (no libpng here) and quorlax-capture without its
 # GL command.
 add_library(quorlax_toolkit STATIC tools/shared/wav_file.cpp tools/shared/capture_plan.cpp)

@@ -18,7 +18,8 @@ werror=OFF
 [ "${CI:-}" = "true" ] && werror=ON
 started=$SECONDS
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORLAX_BENCH=OFF -DQUORLAX_WERROR="$werror" >/dev/null
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORLAX_BENCH=OFF -DQUORLAX_WERROR="$werror" \
+    -DQUORLAX_HOST_SONGC="$root/build/bin/songc" >/dev/null
 targets=(quorlax quorlax-capture test_framework test_synth test_win32)
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
 echo "windows: built in $((SECONDS - started)) s"
