@@ -2,6 +2,7 @@
 // an arpeggio over a four-chord loop, on channels 0 and 1, for the whole length of the show.
 #include "synth/builtin_song.h"
 
+#include "platform/platform.h"
 #include "synth/patch.h"
 #include "synth/song.h"
 #include "synth/unit_table.h"
@@ -130,7 +131,7 @@ constexpr double noteAngle(int32_t note) {
     double frequency = 440.0;
     for (int32_t n = note; n < 69; ++n) frequency /= kSemitone;
     for (int32_t n = note; n > 69; --n) frequency *= kSemitone;
-    return 2.0 * 3.141592653589793 * frequency / 44100.0;
+    return 2.0 * 3.141592653589793 * frequency / kAudioFrameRate;
 }
 
 // Each ring of a resonator keeps this share of its amplitude per sample (about 0.45 s to 1/e).

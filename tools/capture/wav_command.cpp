@@ -1,5 +1,6 @@
 // quorlax-capture wav: renders the built-in song at full speed and writes it as a WAV file.
 #include "capture/commands.h"
+#include "platform/platform.h"
 #include "shared/wav_file.h"
 
 #include "synth/builtin_song.h"
@@ -129,7 +130,7 @@ int runWavCommand(int argc, char** argv) {
                      std::strerror(written ? errno : writeErrno));
         return kExitFailed;
     }
-    const double audioSeconds = double(song->songFrames) / 44100.0;
+    const double audioSeconds = double(song->songFrames) / kAudioFrameRate;
     std::printf("%s: %.2f s of audio in %.2f s wall time, %.1fx real time\n", path, audioSeconds, wallSeconds,
                 wallSeconds > 0.0 ? audioSeconds / wallSeconds : 0.0);
     return kExitDone;
