@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "support/unit_harness.h"
+#include "shared/unit_harness.h"
 #include "synth/synth.h"
 
 #include <benchmark/benchmark.h>
@@ -32,8 +32,9 @@ inline void renderBenchSong(benchmark::State& state, const BenchSong& song, uint
     for (float sample : out) peak = std::fmax(peak, std::fabs(sample));
     state.counters["peak"] = peak;
     // 44,100 frames a second is 1x.
-    state.counters["x_realtime"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * frames / 44100.0, benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * frames / double(kAudioFrameRate),
+                           benchmark::Counter::kIsRate);
 }
 
 // Ticks one node per iteration while its signal input changes every sample.

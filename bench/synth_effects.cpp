@@ -4,7 +4,7 @@
 //   build/bin/bench_synth_effects
 #include "bench_support.h"
 #include "framework/memory.h"
-#include "support/synth_builder.h"
+#include "shared/synth_builder.h"
 #include "synth/sample_bank.h"
 
 #include <cmath>

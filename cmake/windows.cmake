@@ -2,10 +2,9 @@
 # that need no GL, all linked statically so that only system DLLs are imported.
 file(GLOB_RECURSE QUORLAX_PLATFORM_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
 add_library(quorlax_platform STATIC ${QUORLAX_PLATFORM_SOURCES})
-target_link_libraries(quorlax_platform PUBLIC opengl32 gdi32 user32 winmm)
-# The core and the platform layer call each other (allocation one way, services the other).
-target_link_libraries(quorlax_core PUBLIC quorlax_platform)
-target_link_libraries(quorlax_platform PUBLIC quorlax_core)
+target_link_libraries(quorlax_platform PUBLIC quorlax_base opengl32 gdi32 user32 winmm)
+# One way: the core calls the platform services; both allocate through the base layer.
+target_link_libraries(quorlax_core PUBLIC quorlax_base quorlax_platform)
 
 # The music is compiled by songc built for this machine (the native build's build/bin/songc).
 set(QUORLAX_HOST_SONGC "" CACHE FILEPATH "songc built for the build machine")

@@ -2,7 +2,6 @@
 
 #include "framework/memory.h"
 #include "framework/text.h"
-#include "renderer/shader_assembly.h"
 
 ParameterTrack* registerTrack(TrackRegistry* registry, const char* name, const int32_t* times,
                               const float* values, const int8_t* modes, int32_t n) {

@@ -1,25 +1,16 @@
 // The callbacks every scene of the table shares, and the parameter upload they install.
 #include "framework/scenes.h"
 
+#include "framework/text.h"
 #include "renderer/frame_pass.h"
 #include "renderer/shader_assembly.h"
 #include "renderer/uniforms.h"
 
-int32_t attachSceneText(int32_t sceneIndex, const char* label, const char* source) {
-    if (sceneIndex < 0 || !label || !source) return 0;
-    ValueList* list = frameworkState()->sceneStates;
-    if (!list || sceneIndex >= listCount(list)) return 0;
-    listSeek(list, sceneIndex);
-    auto* sceneState = static_cast<SceneState*>(listGet(list).pointer);
-    sceneState->source = duplicateString(source);
-    if (!sceneState->source) return 0;
-    sceneState->name = duplicateString(label);
-    return sceneState->name ? 1 : 0;
-}
-
-int32_t sceneInit(int32_t sceneIndex, TrackRegistry* registry, SceneState* state, const char* label,
+int32_t sceneInit(int32_t, TrackRegistry* registry, SceneState* state, const char* label,
                   const char* source) {
-    attachSceneText(sceneIndex, label, source);
+    // Copies kept with the state (a failed copy stays null; nothing reads them).
+    state->source = source ? duplicateString(source) : nullptr;
+    state->name = label ? duplicateString(label) : nullptr;
     state->program = buildSceneProgram(source);
     FrameworkState* framework = frameworkState();
     framework->currentRegistry = registry;
@@ -33,6 +24,8 @@ int32_t sceneInit(int32_t sceneIndex, TrackRegistry* registry, SceneState* state
 }
 
 int32_t sceneUpdate(int32_t sceneIndex, TrackRegistry*, float time, int32_t program) {
+    const SceneDescriptor* table = frameworkState()->table;
+    renderTargets()->writtenOutputs = table ? table[sceneIndex].writtenOutputs : 0;
     drawScenePass(renderTargets(), program, time, sceneIndex, viewInput(), rendererSettings());
     applySwapInterval(rendererSettings());
     return 0;

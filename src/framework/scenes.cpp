@@ -20,6 +20,10 @@ constexpr const char* kSceneProgramFiles[kSceneCount] = {
     "scene5.glsl", "scene6.glsl", "scene7.glsl", "scene8.glsl",
 };
 
+// The outputs each program writes. Scenes 3, 5 and 8 leave their picture in outColor2 for the
+// next scene; scene 6 declares outColor2 but never writes it, so the hand-over it receives stays.
+constexpr uint32_t kSceneWrittenOutputs[kSceneCount] = {0x3, 0x3, 0x7, 0x3, 0x7, 0x3, 0x3, 0x7};
+
 // A scene whose program is not embedded yet runs the stand-in program instead.
 const char* sceneProgramText(int32_t sceneIndex) {
     const char* text = findEmbeddedShader(kSceneProgramFiles[sceneIndex]);
@@ -44,8 +48,12 @@ FrameworkState* frameworkState() {
 }
 
 void buildSceneTable(SceneDescriptor rows[kSceneCount]) {
-    for (int32_t i = 0; i < kSceneCount; ++i)
-        rows[i] = {sceneInit, sceneUpdate, sceneActivate, sceneRelease, kSceneLabels[i], sceneProgramText(i)};
+    for (int32_t i = 0; i < kSceneCount; ++i) {
+        // The stand-in program's outputs are left to the driver.
+        const uint32_t written = findEmbeddedShader(kSceneProgramFiles[i]) ? kSceneWrittenOutputs[i] : 0;
+        rows[i] = {sceneInit,       sceneUpdate,         sceneActivate, sceneRelease,
+                   kSceneLabels[i], sceneProgramText(i), written};
+    }
 }
 
 void setSceneTable(const SceneDescriptor* table) {

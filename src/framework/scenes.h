@@ -32,6 +32,9 @@ struct SceneDescriptor {
     SceneReleaseCallback release;
     const char* name;   // constant label
     const char* source; // constant fragment program text
+    // Bit i set when the program writes outColor<i>; the frame pass carries the other
+    // attachments' pictures. 0 leaves it to what the driver reports.
+    uint32_t writtenOutputs;
 };
 
 // The single framework record.
@@ -75,10 +78,6 @@ void sceneRelease(int32_t sceneIndex, int32_t unused);
 // The ParameterHook: evaluates the fourteen parameter tracks and sets the uniforms of the same
 // names in the program (int ones truncated toward zero).
 void uploadSceneParameters(int32_t program, int32_t sceneIndex, float time);
-
-// Keeps copies of a scene's program text and label in its state; 0 when either is missing or a
-// copy cannot be made.
-int32_t attachSceneText(int32_t sceneIndex, const char* label, const char* source);
 
 // The renderer records the framework allocates and owns.
 RenderTargets* renderTargets();

@@ -1,5 +1,7 @@
 #include "framework/text.h"
 
+#include "framework/memory.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -73,4 +75,12 @@ void clearBytes(void* destination, size_t size) {
 
 void setIdentity4x4(float* matrix) {
     for (int i = 0; i < 16; ++i) matrix[i] = (i % 5 == 0) ? 1.0f : 0.0f;
+}
+
+char* duplicateString(const char* text) {
+    if (!text) return nullptr;
+    int32_t length = textLength(text);
+    char* copy = static_cast<char*>(memAlloc(static_cast<size_t>(length) + 1));
+    if (copy) copyBytes(copy, text, static_cast<size_t>(length));
+    return copy;
 }

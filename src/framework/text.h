@@ -23,6 +23,9 @@ int32_t compareText(const char* a, const char* b);
 char* copyText(char* destination, const char* source);
 char* appendText(char* destination, const char* source);
 int32_t textLength(const char* text);
+// A zero-filled heap copy of `text` (length + 1 bytes, from memAlloc), or null when `text` is
+// null or the allocation fails. Free it with memFree.
+char* duplicateString(const char* text);
 
 float tangent(float x);
 float squareRoot(float x);

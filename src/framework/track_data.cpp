@@ -707,3 +707,10 @@ const SceneParameter kSceneParameters[kSceneParameterCount] = {
     {source("morphingtime2", kMorphingtime2), UniformFloat},
     {source("shape", kShape), UniformInt},
 };
+
+int32_t sceneStartTick(int32_t scene) {
+    const TrackSource& selector = kSceneSelectorTrack;
+    for (int32_t i = 0; i < selector.count; ++i)
+        if (static_cast<int32_t>(selector.values[i]) == scene) return selector.times[i];
+    return -1;
+}

@@ -28,5 +28,8 @@ constexpr int32_t kSceneParameterCount = 14;
 
 // "scene": the integer part of its value is the index of the active scene.
 extern const TrackSource kSceneSelectorTrack;
+// The tick of the selector's first key naming scene index `scene` (0 is the first scene), or -1
+// when no key names it.
+int32_t sceneStartTick(int32_t scene);
 // In registration and upload order.
 extern const SceneParameter kSceneParameters[kSceneParameterCount];

@@ -2,11 +2,10 @@
 // one buffer, and the monotonic wall clock the presentation falls back on when no device opens.
 #pragma once
 
+#include "platform/platform.h"
+
 #include <atomic>
 #include <cstdint>
-
-constexpr uint32_t kAudioFrameRate = 44100;
-constexpr uint32_t kAudioChannels = 2;
 
 // What the device plays: `frames` holds `frameCount` interleaved stereo frames, played front to
 // back and then again from the start (the device repeats the buffer until it is closed).

@@ -87,8 +87,10 @@ void drawScenePass(RenderTargets* targets, int32_t program, float time, int32_t 
 
     int32_t drawn = settings->useMultipleTargets ? settings->colorAttachmentCount : 1;
     if (drawn < 0) drawn = 0;
-    // Attachment 0 is what reaches the screen, so it is always drawn.
-    const uint32_t written = (declaredOutputs(program) | 1u) & ((1u << drawn) - 1u);
+    // A driver may report an output the program declares but never writes; the scene table knows
+    // better. Attachment 0 is what reaches the screen, so it is always drawn.
+    const uint32_t outputs = targets->writtenOutputs ? targets->writtenOutputs : declaredOutputs(program);
+    const uint32_t written = (outputs | 1u) & ((1u << drawn) - 1u);
     GLenum drawBuffers[kTargetsPerSet] = {};
     for (int32_t i = 0; i < drawn; ++i) {
         GLX(glFramebufferTexture)(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, targets->targets[writeSet][i], 0);

@@ -12,11 +12,12 @@
 // framebuffer, unbinds everything and counts the frame. A colour attachment count above 4 stops
 // the pass after binding the framebuffer: nothing is drawn and the frame is not counted.
 //
-// An attachment the frame does not write (the program declares no output at its location, or it
-// lies beyond the drawn count) is left out of the draw buffers and its picture is carried forward:
-// the two sets exchange that target's names after the draw. So after every frame the set just
-// written holds the newest picture of all four attachments, and a hand-over picture in attachment
-// 2 survives any number of frames of a program that never writes outColor2.
+// An attachment the frame does not write (not in targets->writtenOutputs; when that is 0, one at
+// whose location the program declares no output; or one beyond the drawn count) is left out of the
+// draw buffers and its picture is carried forward: the two sets exchange that target's names after
+// the draw. So after every frame the set just written holds the newest picture of all four
+// attachments, and a hand-over picture in attachment 2 survives any number of frames of a program
+// that never writes outColor2.
 void drawScenePass(RenderTargets* targets, int32_t program, float time, int32_t sceneIndex,
                    const ViewInput* view, const RendererSettings* settings);
 

@@ -61,6 +61,7 @@ void setViewInputDefaults(ViewInput* view) {
 void initRenderTargetsRecord(RenderTargets* targets) {
     targets->framebuffer = 0xFFFFFFFFu;
     targets->parameterHook = nullptr;
+    targets->writtenOutputs = 0;
 }
 
 RendererRecords* rendererRecords() {

@@ -57,6 +57,9 @@ struct RenderTargets {
     RendererSettings settingsCopy;
     ViewInput viewCopy;
     ParameterHook parameterHook;
+    // Bit i set when the current program writes attachment i, as its scene's table row states;
+    // 0 takes the outputs the driver reports the program declaring.
+    uint32_t writtenOutputs;
 };
 
 // Texture units, fixed for the whole run.

@@ -38,14 +38,6 @@ const IncludeLibraryEntry* includeLibrary() {
     return library;
 }
 
-char* duplicateString(const char* text) {
-    if (!text) return nullptr;
-    int32_t length = textLength(text);
-    char* copy = static_cast<char*>(memAlloc(static_cast<size_t>(length) + 1));
-    if (copy) copyBytes(copy, text, static_cast<size_t>(length));
-    return copy;
-}
-
 char* replaceAll(const char* text, char** state, const char* pattern, const char* replacement) {
     if (!text || !state || !pattern || !replacement) return nullptr;
     const int32_t patternLength = textLength(pattern);

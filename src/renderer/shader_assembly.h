@@ -13,10 +13,6 @@ constexpr int32_t kIncludeLibraryCount = 2;
 // "common.inl" then "postprocess.inl", in search order, with their embedded texts.
 const IncludeLibraryEntry* includeLibrary();
 
-// A zero-filled heap copy of `text` (length + 1 bytes), or null when `text` is null or the
-// allocation fails. Free it with memFree.
-char* duplicateString(const char* text);
-
 // Every non-overlapping occurrence of `pattern` in `text`, found left to right, replaced by
 // `replacement`; pasted text is never searched again. The result is a heap block that also
 // replaces *state (the previous block there is freed, so `text` may be *state itself). Null,

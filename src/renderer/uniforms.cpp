@@ -2,14 +2,8 @@
 
 #include "framework/text.h"
 #include "renderer/gl_entries.h"
-
-namespace {
-
-// Sizes of the input textures, as the programs see them.
-constexpr float kGlyphAtlasSize = 1024.0f;
-constexpr float kNoiseTexture2DSize = 256.0f;
-
-} // namespace
+#include "renderer/glyph_atlas.h"
+#include "renderer/noise_textures.h"
 
 void selectProgram(int32_t program) {
     GLX(glUseProgram)(static_cast<GLuint>(program));
@@ -44,8 +38,8 @@ void uploadBuiltInUniforms(int32_t program, float time, uint32_t frameCount, con
     const float width = static_cast<float>(viewWidth());
     const float height = static_cast<float>(viewHeight());
     setUniform2f(program, "resolution", width, height);
-    setUniform2f(program, "fonttextureresolution", kGlyphAtlasSize, kGlyphAtlasSize);
-    setUniform2f(program, "noisetextureresolution", kNoiseTexture2DSize, kNoiseTexture2DSize);
+    setUniform2f(program, "fonttextureresolution", float(kGlyphAtlasSize), float(kGlyphAtlasSize));
+    setUniform2f(program, "noisetextureresolution", float(kNoiseSize2D), float(kNoiseSize2D));
     setUniform1f(program, "time", time);
     setUniform1i(program, "framecount", static_cast<int32_t>(frameCount));
     setUniform2f(program, "mousepos", static_cast<float>(view->pointerX) / width,

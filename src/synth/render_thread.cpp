@@ -43,10 +43,15 @@ int allocateSongOutput(uint32_t songFrames, uint32_t samplesPerTick) {
 }
 
 int prepareSongOutput() {
-    if (output.frames) return 1;
     const SongHeader& header = sequencer().song.header;
     const uint32_t length = header.lengthSamples > 0 ? uint32_t(header.lengthSamples) : 0;
     const uint32_t samplesPerTick = header.samplesPerTick > 0 ? uint32_t(header.samplesPerTick) : 0;
+    // A buffer for this song, or for a partial render of it (fewer frames on the same tick grid),
+    // is kept; an empty one (made before any song was prepared), or one too long or on another
+    // grid, is replaced.
+    if (output.frames && output.songFrames > 0 && output.songFrames <= length &&
+        output.capacityFrames == songCapacityFrames(output.songFrames, samplesPerTick))
+        return 1;
     return allocateSongOutput(length, samplesPerTick);
 }
 

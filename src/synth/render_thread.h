@@ -31,7 +31,8 @@ uint64_t songCapacityFrames(uint32_t songFrames, uint32_t samplesPerTick);
 // Allocates a zero-filled buffer (silence until rendered) for `songFrames`, replacing any other;
 // 1 on success, 0 when out of memory.
 int allocateSongOutput(uint32_t songFrames, uint32_t samplesPerTick);
-// Allocates the buffer for the prepared synthesizer's song, unless one exists; 1 when it exists.
+// Makes songOutput() the buffer for the prepared synthesizer's song, keeping one already sized
+// for it or for a partial render of it; 1 when it exists.
 int prepareSongOutput();
 void releaseSongOutput();
 

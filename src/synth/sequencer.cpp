@@ -26,7 +26,7 @@ UnitNode* routingNode(int32_t channel) {
 void queueAtPool(UnitNode* pool, int32_t note, int32_t velocity, bool isNoteOn) {
     auto* buffer = workBuffer<VoicePoolBuffer>(pool);
     auto& queues = unitState<VoicePoolState>(pool);
-    uint32_t entry = static_cast<uint32_t>(note + 256 * velocity);
+    const uint32_t entry = packQueuedNote(note, velocity);
     if (isNoteOn) {
         if (queues.onCount >= kNoteOnQueueRoom) return;
         buffer->held[note] = ++gSequencer.noteSerial;

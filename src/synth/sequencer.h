@@ -45,5 +45,3 @@ void controllerEvent(int32_t channel, int32_t value, int32_t controller);
 
 inline constexpr int32_t kControllerCount = 128;
 inline constexpr int32_t kFirstGateController = 112;
-inline constexpr int32_t kNoteOffQueueRoom = 32;
-inline constexpr int32_t kNoteOnQueueRoom = 48;

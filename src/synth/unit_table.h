@@ -43,7 +43,7 @@
     /*  8: white and pink noise */                                                                           \
     UNIT(8, Noise, tickNoise, noInit)                                                                        \
     /*  9: cascaded biquad filter */                                                                         \
-    UNIT(9, BiquadFilter, tickBiquadFilter, noInit)                                                          \
+    UNIT(9, BiquadFilter, tickBiquadFilter, initBiquadSections)                                              \
     /* 10: no unit */                                                                                        \
     UNIT(10, Unused10, tickSilent, noInit)                                                                   \
     /* 11: no unit */                                                                                        \

@@ -31,65 +31,7 @@ class TrackData : public ::testing::Test {
     TrackRegistry registry{};
 };
 
-std::vector<TrackSource> allSources() {
-    std::vector<TrackSource> sources{kSceneSelectorTrack};
-    for (const SceneParameter& p : kSceneParameters) sources.push_back(p.track);
-    return sources;
-}
-
 } // namespace
-
-TEST(TrackSources, KeyCountsNamesAndUploadKinds) {
-    struct Expected {
-        const char* name;
-        int32_t count;
-        UniformKind kind;
-    };
-    const Expected expected[kSceneParameterCount] = {
-        {"mbrotate", 88, UniformFloat},      {"mbzoom", 82, UniformFloat},
-        {"scratch", 46, UniformFloat},       {"fadetime", 202, UniformFloat},
-        {"fadecolor", 16, UniformFloat},     {"scenetime", 16, UniformFloat},
-        {"invert", 3, UniformFloat},         {"radialblur", 22, UniformFloat},
-        {"cameraposz", 4, UniformFloat},     {"sectiontime", 9, UniformFloat},
-        {"textsection", 5, UniformInt},      {"morphingtime1", 23, UniformFloat},
-        {"morphingtime2", 31, UniformFloat}, {"shape", 12, UniformInt},
-    };
-    EXPECT_STREQ(kSceneSelectorTrack.name, "scene");
-    EXPECT_EQ(kSceneSelectorTrack.count, 8);
-    for (int32_t i = 0; i < kSceneParameterCount; ++i) {
-        EXPECT_STREQ(kSceneParameters[i].track.name, expected[i].name) << i;
-        EXPECT_EQ(kSceneParameters[i].track.count, expected[i].count) << expected[i].name;
-        EXPECT_EQ(kSceneParameters[i].kind, expected[i].kind) << expected[i].name;
-    }
-}
-
-// Nothing in the program checks the order of keys, so the data is checked here: every track
-// starts at tick 0, runs strictly forward and uses only the four known modes.
-TEST(TrackSources, TimesStrictlyIncreaseFromZeroWithKnownModes) {
-    for (const TrackSource& s : allSources()) {
-        ASSERT_GT(s.count, 0) << s.name;
-        EXPECT_EQ(s.times[0], 0) << s.name;
-        for (int32_t i = 1; i < s.count; ++i) EXPECT_LT(s.times[i - 1], s.times[i]) << s.name << " key " << i;
-        for (int32_t i = 0; i < s.count; ++i) {
-            EXPECT_GE(s.modes[i], Hold) << s.name << " key " << i;
-            EXPECT_LE(s.modes[i], EaseIn) << s.name << " key " << i;
-        }
-    }
-}
-
-TEST_F(TrackData, EveryTrackIsRegisteredWithItsKeys) {
-    EXPECT_EQ(registry.count, 15);
-    for (const TrackSource& s : allSources()) {
-        const ParameterTrack* t = track(s.name);
-        ASSERT_NE(t, nullptr);
-        ASSERT_EQ(t->count, s.count);
-        for (int32_t i = 0; i < s.count; ++i) {
-            EXPECT_EQ(t->keys[i].time, s.times[i]);
-            EXPECT_EQ(t->keys[i].value, s.values[i]);
-            EXPECT_EQ(t->keys[i].interpolation, s.modes[i]);
-        }
-    }
-}
 
 TEST_F(TrackData, SceneSelectorIsAStepFunction) {
     const float starts[] = {0, 636, 892, 1402, 1661, 1916, 2048, 2300};

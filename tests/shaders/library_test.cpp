@@ -45,17 +45,6 @@ class ShaderLibrary : public GlTest {};
 
 } // namespace
 
-TEST_F(ShaderLibrary, SignCountsZeroAsPositive) {
-    std::vector<std::string> probes = {
-        "vec4(sign(0.0), sign(vec2(0.0, -2.0)), sign(-0.0))",
-        "vec4(sign(vec3(-3.0, 0.0, 5.0)), sign(-1e-30))",
-    };
-    auto r = evaluate(probes);
-    ASSERT_EQ(r.size(), 2u);
-    EXPECT_EQ(r[0], (std::vector<float>{1, 1, -1, 1}));
-    EXPECT_EQ(r[1], (std::vector<float>{-1, 1, 1, -1}));
-}
-
 TEST_F(ShaderLibrary, GetCharacterReadsTheCodesCellAndMarksOutsideWithHugeW) {
     // A 16 x 16 atlas whose texel (column, row) holds (column, row, 7, 0).
     std::vector<float> atlas(16 * 16 * 4);
@@ -88,95 +77,6 @@ TEST_F(ShaderLibrary, GetCharacterReadsTheCodesCellAndMarksOutsideWithHugeW) {
     glBindTexture(GL_TEXTURE_2D, 0);
     GLX(glActiveTexture)(GL_TEXTURE0);
     glDeleteTextures(1, &texture);
-}
-
-TEST_F(ShaderLibrary, CineScopeBarsAre162RowsOnA1080LineView) {
-    // Pixel x of the probe stands for row x of the view.
-    std::string text = std::string(kProbeHeader) +
-                       "void main() {\n"
-                       "    vec4 row = vec4(960.5, gl_FragCoord.x, 0.0, 1.0);\n"
-                       "    outColor0 = vec4(cineScope(row, vec2(1920.0, 1080.0), 0.7) ? 1.0 : 0.0,\n"
-                       "                     cineScope(vec4(3.5, gl_FragCoord.x, 0.0, 1.0), "
-                       "vec2(1000.0, 1080.0), 0.7) ? 1.0 : 0.0, 0.0, 1.0);\n"
-                       "}\n";
-    std::vector<float> pixels = renderProbe(text.c_str(), 1080, 1);
-    ASSERT_EQ(pixels.size(), 1080u * 4);
-    int bars = 0;
-    for (int row = 0; row < 1080; ++row) {
-        bool expected = row < 162 || row >= 1080 - 162;
-        EXPECT_EQ(pixels[row * 4] == 1.0f, expected) << "row " << row;
-        EXPECT_EQ(pixels[row * 4 + 1], pixels[row * 4]) << "row " << row << " at another width";
-        bars += pixels[row * 4] == 1.0f;
-    }
-    EXPECT_EQ(bars, 2 * 162);
-}
-
-TEST_F(ShaderLibrary, VignetteIsOneInTheMiddleAndZeroAtTheCorners) {
-    auto r = evaluate({
-        "vignetteEffect(vec2(0.5, 0.5), vec4(1.0, 2.0, 3.0, 4.0))",
-        "vignetteEffect(vec2(0.0, 0.0), vec4(1.0))",
-        "vignetteEffect(vec2(1.0, 1.0), vec4(1.0))",
-        "vignetteEffect(vec2(1.0, 0.0), vec4(1.0))",
-        "vignetteEffect(vec2(0.25, 0.5), vec4(1.0))",
-    });
-    ASSERT_EQ(r.size(), 5u);
-    expectNear(r[0], {1, 2, 3, 4}, 1e-5f, "centre");
-    for (int i = 1; i <= 3; ++i) EXPECT_EQ(r[i], (std::vector<float>{0, 0, 0, 0})) << i;
-    const float f = std::pow(16.0f * 0.25f * 0.5f * 0.75f * 0.5f, 0.3f);
-    expectNear(r[4], {f, f, f, f}, 1e-5f, "between");
-}
-
-TEST_F(ShaderLibrary, DepthOfFieldWeightsSumTo18216) {
-    // Depth 0.5 everywhere and a huge focus scale make every tap step one pixel, so the taps of
-    // ring i at angle 0 land i texels to the right. Only those two texels carry colour: red where
-    // ring 11 lands (weight 121), green where ring 5 lands (weight 25). The result is each weight
-    // over the sum of all weights.
-    const int size = 64;
-    std::vector<float> texels(size * size * 4, 0.0f);
-    for (int i = 0; i < size * size; ++i) texels[i * 4 + 3] = 0.5f;
-    texels[(32 * size + 43) * 4 + 0] = 1.0f;
-    texels[(32 * size + 37) * 4 + 1] = 1.0f;
-    GLX(glActiveTexture)(GL_TEXTURE0);
-    uint32_t texture = makeFloatTexture2D(size, size, texels.data());
-
-    auto r = evaluate({"vec4(depthOfField(source, vec2(32.5) / 64.0, 123.0, 1.0, 1000.0, vec2(64.0)), 1.0)"});
-    ASSERT_EQ(r.size(), 1u);
-    ASSERT_GT(r[0][0], 0.0f);
-    ASSERT_GT(r[0][1], 0.0f);
-    EXPECT_NEAR(121.0f / r[0][0], 18216.0f, 0.5f);
-    EXPECT_NEAR(25.0f / r[0][1], 18216.0f, 0.5f);
-    EXPECT_EQ(r[0][2], 0.0f);
-
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glDeleteTextures(1, &texture);
-}
-
-TEST_F(ShaderLibrary, SminIsMinOnceTheValuesAreKApart) {
-    auto r = evaluate({
-        "vec4(smin(0.0, 1.0, 1.0), smin(3.0, 1.0, 2.0), smin(-2.0, 5.0, 0.5), smin(7.0, 4.0, 3.0))",
-        "vec4(smin(0.2, 0.3, 1.0), smin(0.0, 0.0, 1.0), 0.0, 0.0)",
-    });
-    ASSERT_EQ(r.size(), 2u);
-    EXPECT_EQ(r[0], (std::vector<float>{0, 1, -2, 4}));
-    // Closer than k the blend dips below both.
-    EXPECT_LT(r[1][0], 0.2f);
-    EXPECT_NEAR(r[1][1], -0.25f, 1e-6f);
-}
-
-TEST_F(ShaderLibrary, RotateTurnsRightHandedAboutItsAxis) {
-    // sin(2 + a) picks the axis: a = -2 gives 0, a = pi/2 - 2 gives 1.
-    auto r = evaluate({
-        "vec4(rotate(vec3(1.0, 0.0, 0.0), -2.0, -2.0, PI / 2.0 - 2.0, PI / 2.0), 0.0)",
-        "vec4(rotate(vec3(0.0, 1.0, 0.0), -2.0, -2.0, PI / 2.0 - 2.0, PI / 2.0), 0.0)",
-        "vec4(rotate(vec3(0.0, 1.0, 0.0), PI / 2.0 - 2.0, -2.0, -2.0, PI / 2.0), 0.0)",
-        // A third of a turn about (1, 1, 1) cycles the axes.
-        "vec4(rotate(vec3(1.0, 0.0, 0.0), -1.0, -1.0, -1.0, 2.0 * PI / 3.0), 0.0)",
-    });
-    ASSERT_EQ(r.size(), 4u);
-    expectNear(r[0], {0, 1, 0}, 1e-5f, "x about z");
-    expectNear(r[1], {-1, 0, 0}, 1e-5f, "y about z");
-    expectNear(r[2], {0, 0, 1}, 1e-5f, "y about x");
-    expectNear(r[3], {0, 1, 0}, 1e-5f, "x about (1,1,1)");
 }
 
 TEST_F(ShaderLibrary, DistancePrimitivesOnKnownPoints) {
@@ -244,21 +144,7 @@ TEST_F(ShaderLibrary, EveryFunctionCompilesOnTheDriver) {
 }
 
 TEST(ShaderLibraryText, PassesTheReferenceCompiler) {
-    if (std::system("command -v glslangValidator >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "glslangValidator missing";
     const IncludeLibraryEntry* library = includeLibrary();
-    std::string text = "#version 430\n"
-                       "layout(binding = 0) uniform sampler2D source;\n"
-                       "layout(binding = 4) uniform sampler2D fontTexture;\n"
-                       "layout(location = 0) out vec4 outColor0;\n";
-    text += std::string(library[0].text) + "\n" + library[1].text + "\n" + kEveryFunction;
-    const std::string path = ::testing::TempDir() + "quorlax_libraries.frag";
-    std::ofstream(path) << text;
-    const std::string command = "glslangValidator " + path + " > " + path + ".log 2>&1";
-    int status = std::system(command.c_str());
-    std::ifstream logFile(path + ".log");
-    std::string log((std::istreambuf_iterator<char>(logFile)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(status, 0) << log;
-    std::remove(path.c_str());
-    std::remove((path + ".log").c_str());
+    EXPECT_GLSLANG_ACCEPTS(std::string(kProbeHeader).substr(0, std::string(kProbeHeader).find("#include")) +
+                           library[0].text + "\n" + library[1].text + "\n" + kEveryFunction);
 }

@@ -1,6 +1,8 @@
 // Test fixture for suites that need a current GL context (headless Mesa) and the entry table.
 #pragma once
 
+#include "shared/gl_readback.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -15,12 +17,3 @@ class GlTest : public ::testing::Test {
     static void SetUpTestSuite();
     void SetUp() override;
 };
-
-// RGBA8 pixels of a 2D texture's level 0, rows bottom first.
-std::vector<uint8_t> readTexture(uint32_t texture, int32_t* width = nullptr, int32_t* height = nullptr);
-// RGBA floats of a 2D texture's level 0, rows bottom first.
-std::vector<float> readTextureFloats(uint32_t texture, int32_t* width = nullptr, int32_t* height = nullptr);
-// A new framebuffer drawing into `texture` alone, left bound; the caller deletes it.
-uint32_t bindTextureFramebuffer(uint32_t texture);
-// RGBA8 pixels of the default framebuffer's colour buffer over x, y, w, h.
-std::vector<uint8_t> readFramebuffer(int32_t x, int32_t y, int32_t width, int32_t height);

@@ -56,16 +56,6 @@ double meanAbsoluteDifference(const Picture& a, const Picture& b) {
     return total / count;
 }
 
-int differingPixels(const Picture& a, const Picture& b, int threshold) {
-    int count = 0;
-    forPictureRows(a, [&](int32_t x, int32_t y) {
-        bool differs = false;
-        for (int c = 0; c < 3; ++c) differs |= std::abs(a.at(x, y)[c] - b.at(x, y)[c]) > threshold;
-        count += differs;
-    });
-    return count;
-}
-
 void expectLetterBoxedPicture(const Picture& screen, int32_t boxedRows) {
     int32_t boxed = 0;
     for (int32_t y = 0; y < screen.height; ++y) {

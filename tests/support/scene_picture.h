@@ -28,8 +28,6 @@ void luminanceSpread(const Picture& picture, double* deviation, size_t* levels);
 int largestDifference(const Picture& a, const Picture& b);
 // Mean absolute difference of the colour channels over the picture rows.
 double meanAbsoluteDifference(const Picture& a, const Picture& b);
-// How many picture-row pixels differ by more than `threshold` in any colour channel.
-int differingPixels(const Picture& a, const Picture& b, int threshold);
 
 // What every scene's screen shows: `boxedRows` letter-box rows, all black, around a picture that
 // is not flat.

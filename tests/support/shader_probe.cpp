@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
 uint32_t makeFloatTexture2D(int32_t width, int32_t height, const float* rgba) {
     GLuint texture = 0;
     glGenTextures(1, &texture);
@@ -40,4 +45,19 @@ std::vector<float> renderProbe(const char* fragmentText, int32_t width, int32_t 
     GLX(glDeleteProgram)(static_cast<GLuint>(program));
     GLX(glActiveTexture)(static_cast<GLenum>(previousActive));
     return pixels;
+}
+
+bool glslangAvailable() {
+    return std::system("command -v glslangValidator >/dev/null 2>&1") == 0;
+}
+
+std::string glslangErrors(const std::string& fragmentText) {
+    const std::string path = ::testing::TempDir() + "quorlax_probe.frag";
+    std::ofstream(path) << fragmentText;
+    const int status = std::system(("glslangValidator -S frag " + path + " > " + path + ".log 2>&1").c_str());
+    std::ifstream logFile(path + ".log");
+    std::string log((std::istreambuf_iterator<char>(logFile)), std::istreambuf_iterator<char>());
+    std::remove(path.c_str());
+    std::remove((path + ".log").c_str());
+    return status == 0 ? "" : log.empty() ? "failed" : log;
 }

@@ -12,3 +12,15 @@ uint32_t makeFloatTexture2D(int32_t width, int32_t height, const float* rgba);
 // probe samples are bound by the caller beforehand. Empty, with a test failure, when the program
 // does not build.
 std::vector<float> renderProbe(const char* fragmentText, int32_t width, int32_t height);
+
+#include <string>
+
+// Runs glslangValidator on a fragment text; the validator's log when it rejects the text, "" when
+// it accepts it. Skips the calling test when the validator is not installed.
+#define EXPECT_GLSLANG_ACCEPTS(text)                                                                         \
+    do {                                                                                                     \
+        if (!glslangAvailable()) GTEST_SKIP() << "glslangValidator missing";                                 \
+        EXPECT_EQ(glslangErrors(text), "");                                                                  \
+    } while (0)
+bool glslangAvailable();
+std::string glslangErrors(const std::string& fragmentText);

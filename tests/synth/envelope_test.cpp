@@ -8,7 +8,6 @@
 namespace {
 
 constexpr uint16_t kExponential = 0x40;
-constexpr uint16_t kLevelGain = 0x80;
 
 double segmentRate(double x) {
     return 1.0 / (x * x * x * 418381.75 + 1.0);
@@ -41,30 +40,6 @@ struct EnvelopeRig {
     UnitHarness h;
     UnitNode *trigger, *gate, *attackIn, *decayIn, *sustainIn, *releaseIn, *gain, *env;
 };
-
-TEST(EnvelopeTest, AttackZeroReachesFullLevelInOneSampleAndFullSustainEndsDecayAtOnce) {
-    EnvelopeRig rig(0);
-    EXPECT_EQ(leftOf(rig.start()), 1.0);
-    EXPECT_TRUE(rig.active());
-    EXPECT_EQ(leftOf(rig.h.step(rig.env)), 1.0); // decay: already at the sustain level
-    // In sustain the level follows its input at once instead of ramping.
-    rig.sustainIn->output = stereo(0.25);
-    EXPECT_EQ(leftOf(rig.h.step(rig.env)), 0.25);
-}
-
-TEST(EnvelopeTest, NeverTriggeredStaysIdleAndLanesRunIndependently) {
-    EnvelopeRig rig(0, 0.5);
-    for (int i = 0; i < 20; ++i) rig.h.step(rig.env);
-    EXPECT_EQ(leftOf(rig.env->output), 0.0);
-    EXPECT_FALSE(rig.active());
-    rig.trigger->output = stereo(1.0, 0.0);
-    rig.gate->output = stereo(1.0, 0.0);
-    Stereo first = rig.h.step(rig.env);
-    EXPECT_EQ(leftOf(first), segmentRate(0.5));
-    EXPECT_EQ(rightOf(first), 0.0);
-    EXPECT_NE(std::bit_cast<uint64_t>(leftOf(rig.env->activity)), 0u);
-    EXPECT_EQ(std::bit_cast<uint64_t>(rightOf(rig.env->activity)), 0u);
-}
 
 TEST(EnvelopeTest, LinearSegmentsLastTheirMappedTime) {
     const double attack = 0.25, decay = 0.3, sustain = 0.5, release = 0.2;
@@ -121,51 +96,6 @@ TEST(EnvelopeTest, ExponentialReleaseEndsWhenTheLevelFallsTo2PowMinus16) {
     EXPECT_GT(last, 0.0);                    // it never reaches zero exactly
     // Falling by 2^-10 per segment time, 2^-16 is reached after 1.6 segment times.
     EXPECT_NEAR(samples, 1.6 / segmentRate(release), 2.0);
-}
-
-TEST(EnvelopeTest, ExponentialDecayApproachesTheSustainLevel) {
-    const double decay = 0.1, sustain = 0.25;
-    EnvelopeRig rig(kExponential, 0, decay, sustain, 0);
-    rig.start();
-    double step = leftOf(exp2Of(stereo(-10 * segmentRate(decay))));
-    EXPECT_NEAR(step, std::exp2(-10 * segmentRate(decay)), 1e-9);
-    double curve = 1.0;
-    for (int i = 0; i < 50; ++i) {
-        curve *= step;
-        EXPECT_DOUBLE_EQ(leftOf(rig.h.step(rig.env)), (1 - sustain) * curve + sustain) << i;
-    }
-}
-
-TEST(EnvelopeTest, TriggerHeldHighKeepsTheFirstAttackStep) {
-    EnvelopeRig rig(0, 0.5);
-    rig.trigger->output = stereo(1.0);
-    rig.gate->output = stereo(1.0);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(leftOf(rig.h.step(rig.env)), segmentRate(0.5));
-}
-
-TEST(EnvelopeTest, VoiceTriggerAndGateAddToTheInputs) {
-    EnvelopeRig rig(0x30, 0.5);
-    VoiceSlot slot{};
-    slot.trigger = stereo(1.0);
-    slot.gate = stereo(1.0);
-    synthGraph().currentVoice = &slot;
-    EXPECT_EQ(leftOf(rig.h.step(rig.env)), segmentRate(0.5));
-    slot.trigger = stereo(0.0);
-    EXPECT_EQ(leftOf(rig.h.step(rig.env)), segmentRate(0.5) * 2);
-    slot.gate = stereo(0.0);
-    rig.h.step(rig.env);
-    EXPECT_FALSE(rig.active()); // release 0 from a low level ends at once
-    synthGraph().currentVoice = nullptr;
-}
-
-TEST(EnvelopeTest, LevelCurveGainIsTakenOnControlSteps) {
-    EnvelopeRig rig(kLevelGain);
-    rig.gain->output = stereo(0.75 + 6.0 / 128.0); // one doubling above unity
-    rig.start();
-    EXPECT_NEAR(leftOf(rig.env->output), 2.0, 1e-5);
-    rig.gain->output = stereo(0.75);
-    for (int i = 0; i < 15; ++i) EXPECT_NEAR(leftOf(rig.h.step(rig.env)), 2.0, 1e-5);
-    EXPECT_NEAR(leftOf(rig.h.step(rig.env)), 1.0, 1e-6); // the next control step
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// The offline rendering entry: whole sequencer ticks, f32 truncation, a played song's shape.
+// The offline rendering entry: f32 truncation and a played song's shape.
 #include "framework/memory.h"
 #include "platform/platform.h"
 #include "support/synth_test.h"
@@ -40,60 +40,6 @@ TEST_F(RenderTest, OutputIsNarrowedTowardZero) {
     EXPECT_EQ(out[126], out[0]);
 }
 
-TEST_F(RenderTest, RendersWholeTicksAndKeepsOnlyTheFramesAskedFor) {
-    PatchBuilder patch;
-    patch.node("master", UnitType::Multiply, {patch.constant(0.5f), patch.constant(1.0f)});
-    std::vector<uint8_t> bytes = SongBuilder{}.bytes();
-    std::vector<uint16_t> words = patch.words();
-    std::vector<float> out(2 * 100 + 2, -7.0f);
-    ASSERT_EQ(renderSong(bytes.data(), bytes.size(), words.data(), out.data(), 100), 1);
-    EXPECT_EQ(out[199], 0.5f);
-    EXPECT_EQ(out[200], -7.0f); // untouched past the frames asked for
-    EXPECT_EQ(synthGraph().sampleCounter, 1u + 128u);
-    EXPECT_EQ(renderPosition(), 128u);
-}
-
-TEST_F(RenderTest, AGridOfZeroSamplesPerTickStillAdvances) {
-    PatchBuilder patch;
-    addChannelFrame(patch, {{"pool"}});
-    addEnvelopePool(patch, "pool", 0, 127, 8);
-    SongBuilder song;
-    song.samplesPerTick = 0;
-    song.noteOns(0, {{3, 60, 100}});
-    prepare(song, patch);
-    EXPECT_EQ(renderTickFrames(), 1u);
-    std::vector<float> frames = render(20);
-    // Delivered at sample 3 of a one-sample grid, started by the pool at its next control step.
-    EXPECT_EQ(leftFrame(frames, 15), 0.0f);
-    EXPECT_EQ(leftFrame(frames, 16), 1.0f);
-}
-
-TEST_F(RenderTest, ASongWithoutHeaderRendersSilenceAndFails) {
-    PatchBuilder patch;
-    patch.node("master", UnitType::Multiply, {patch.constant(0.5f), patch.constant(1.0f)});
-    std::vector<uint16_t> words = patch.words();
-    uint8_t shortSong[8] = {};
-    std::vector<float> out(2 * 64, 3.0f);
-    EXPECT_EQ(renderSong(shortSong, sizeof shortSong, words.data(), out.data(), 64), 0);
-    for (float v : out) ASSERT_EQ(v, 0.0f);
-}
-
-TEST_F(RenderTest, PreparationLoadsTheSoundBankThroughThePlatform) {
-    platformServices()->readSoundBank = [](size_t, size_t* size) -> void* {
-        const char file[] = "RIFFdata\x04\0\0\0\x00\x40\x00\xC0";
-        *size = sizeof file - 1;
-        void* block = memAlloc(*size);
-        std::memcpy(block, file, *size);
-        return block;
-    };
-    PatchBuilder patch;
-    addChannelFrame(patch, {});
-    prepare(SongBuilder{}, patch);
-    ASSERT_EQ(sampleBank().count, 1u);
-    EXPECT_EQ(leftOf(sampleWave(0).frames[0]), 0.5);
-    EXPECT_EQ(rightOf(sampleWave(0).frames[3]), -0.5);
-}
-
 // A played note: a linear attack, a held sustain, a linear release, then silence; the voice's
 // memory is returned when it ends.
 TEST_F(RenderTest, PlayedNoteHasItsEnvelopeShapeAndEndsInSilence) {
@@ -126,22 +72,6 @@ TEST_F(RenderTest, PlayedNoteHasItsEnvelopeShapeAndEndsInSilence) {
     for (size_t i = end; i < frames.size() / 2; ++i) ASSERT_EQ(leftFrame(frames, i), 0.0f) << i;
     EXPECT_EQ(frames[2 * 300], frames[2 * 300 + 1]); // both lanes alike
     EXPECT_EQ(memLiveBlocks(), idle);
-}
-
-TEST_F(RenderTest, RenderingTwiceGivesTheSameBuffer) {
-    PatchBuilder patch;
-    addChannelFrame(patch, {{"pool"}});
-    addEnvelopePool(patch, "pool", 0, 127, 8,
-                    {.attack = 0.1f, .decay = 0.2f, .sustain = 0.3f, .release = 0.1f});
-    SongBuilder song;
-    song.noteOffs(0, {{20, 60}, {30, 64}}).noteOns(0, {{0, 60, 90}, {10, 64, 60}, {30, 64, 127}});
-    std::vector<uint8_t> bytes = song.bytes();
-    std::vector<uint16_t> words = patch.words();
-    std::vector<float> first(2 * 3000), second(2 * 3000);
-    ASSERT_EQ(renderSong(bytes.data(), bytes.size(), words.data(), first.data(), 3000), 1);
-    ASSERT_EQ(renderSong(bytes.data(), bytes.size(), words.data(), second.data(), 3000), 1);
-    EXPECT_EQ(first, second);
-    EXPECT_GT(*std::max_element(first.begin(), first.end()), 0.25f);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
-// The sequencer: due events per tick, their order, controllers, gate notes and the bounds.
+// The sequencer: due events per tick, their order, channels without an output, gate notes and
+// the queue bounds.
 #include "support/synth_test.h"
 #include "synth/sequencer.h"
 #include "synth/units/channel_output.h"
@@ -25,7 +26,8 @@ class SequencerTest : public SynthTest {
     VoicePoolBuffer& buffer(const std::string& pool) { return *workBuffer<VoicePoolBuffer>(node(pool)); }
     std::vector<int32_t> onNotes(const std::string& pool) {
         std::vector<int32_t> notes;
-        for (int32_t i = 0; i < queues(pool).onCount; ++i) notes.push_back(queues(pool).onQueue[i] & 0xFF);
+        for (int32_t i = 0; i < queues(pool).onCount; ++i)
+            notes.push_back(queuedNote(queues(pool).onQueue[i]));
         return notes;
     }
 };
@@ -47,51 +49,6 @@ TEST_F(SequencerTest, EventsOfOneTickArriveInStreamOrderThenStoredOrder) {
     EXPECT_EQ(onNotes("high"), (std::vector<int32_t>{61, 60, 62, 64}));
 }
 
-TEST_F(SequencerTest, EventsAlreadyDueAreDeliveredTogetherInOrder) {
-    SongBuilder song;
-    song.noteOns(0, {{0, 60, 1}, {3, 61, 1}, {10, 62, 1}, {11, 63, 1}});
-    prepare(song, standardPatch());
-    sequencerStep(640);
-    EXPECT_EQ(onNotes("high"), (std::vector<int32_t>{60, 61, 62}));
-}
-
-TEST_F(SequencerTest, EventAtTickZeroSoundsInTheFirstSample) {
-    SongBuilder song;
-    song.noteOns(0, {{0, 60, 127}, {1, 40, 127}});
-    prepare(song, standardPatch());
-    std::vector<float> frames = render(128);
-    EXPECT_EQ(leftFrame(frames, 0), 1.0f);
-    EXPECT_EQ(rightFrame(frames, 0), 1.0f);
-    EXPECT_EQ(leftFrame(frames, 63), 1.0f);
-    EXPECT_EQ(leftFrame(frames, 64), 2.0f); // the second note joins on the next tick's first sample
-}
-
-TEST_F(SequencerTest, NoteOffsQueueAndKindsOtherThanOnAndControllerAreNoteOffs) {
-    SongBuilder song;
-    song.noteOns(0, {{0, 65, 50}}).noteOffs(0, {{1, 65}});
-    song.rawStream(0x07000001u, {1, 0, 0, 66}); // kind 7: read as a note-off
-    song.rawStream(0x02000001u, {1, 0, 0, 67}); // kind 2
-    prepare(song, standardPatch());
-    sequencerStep(0);
-    EXPECT_EQ(buffer("high").held[65], 1u);
-    sequencerStep(64);
-    ASSERT_EQ(queues("high").offCount, 3);
-    EXPECT_EQ(queues("high").offQueue[0] & 0xFF, 65u);
-    EXPECT_EQ(queues("high").offQueue[1] & 0xFF, 66u);
-    EXPECT_EQ(queues("high").offQueue[2] & 0xFF, 67u);
-    EXPECT_EQ(buffer("high").held[65], 0u);
-}
-
-TEST_F(SequencerTest, TheLastListedPoolWhoseRangeHoldsTheNoteTakesIt) {
-    prepare(SongBuilder{}, standardPatch());
-    noteEvent(1, 65, 100, true);
-    noteEvent(1, 40, 100, true);
-    EXPECT_EQ(onNotes("narrow"), (std::vector<int32_t>{65}));
-    EXPECT_EQ(onNotes("wide"), (std::vector<int32_t>{40}));
-    noteEvent(0, 59, 100, true);
-    EXPECT_EQ(onNotes("low"), (std::vector<int32_t>{59}));
-}
-
 TEST_F(SequencerTest, NotesOutsideEveryRangeOnlyWakeTheChannel) {
     prepare(SongBuilder{}, standardPatch());
     UnitNode* out2 = node("out2");
@@ -108,18 +65,20 @@ TEST_F(SequencerTest, NotesOutsideEveryRangeOnlyWakeTheChannel) {
     EXPECT_FALSE(anyLane(unitState<ChannelOutputState>(node("out1")).awake));
 }
 
-TEST_F(SequencerTest, ControllerZeroIsSignedAroundTheCentre) {
-    SongBuilder song;
-    song.controller(0, 0, {{0, 128}, {1, 0}, {2, 255}}).controller(4, 7, {{0, 64}});
-    prepare(song, standardPatch());
-    sequencerStep(0);
-    EXPECT_EQ(leftOf(controllerTable().values[0][0]), 0.0);
-    EXPECT_EQ(rightOf(controllerTable().values[4][7]), 0.5);
-    sequencerStep(64);
-    EXPECT_EQ(leftOf(controllerTable().values[0][0]), -1.0);
-    EXPECT_EQ(rightOf(controllerTable().values[0][0]), -1.0);
-    sequencerStep(128);
-    EXPECT_EQ(leftOf(controllerTable().values[0][0]), 127 / 128.0);
+// Channel 0's output slot holds a Multiply and channel 2's is never built (the mix leaves it out):
+// notes there wake nothing, and channel 0's still reach its pools.
+TEST_F(SequencerTest, NotesOnChannelsWithoutAChannelOutputWakeNothing) {
+    PatchBuilder patch = standardPatch();
+    for (PatchBuilder::Record& record : patch.records) {
+        if (record.name == "out0") record.type = UnitType::Multiply;
+        if (record.name == "mix") record.inputs.erase(record.inputs.begin() + 2);
+    }
+    prepare(SongBuilder{}, patch);
+    ASSERT_EQ(node("out2"), nullptr);
+    noteEvent(2, 64, 90, true);
+    noteEvent(0, 64, 90, true);
+    EXPECT_FALSE(anyLane(unitState<ChannelOutputState>(node("out0")).awake));
+    EXPECT_EQ(onNotes("high"), std::vector<int32_t>{64});
 }
 
 TEST_F(SequencerTest, GateControllerPlaysItsNote) {
@@ -144,16 +103,6 @@ TEST_F(SequencerTest, GateControllerPlaysItsNote) {
     sequencerStep(192);
     EXPECT_EQ(queues("gate").offCount, 2); // a new value while held restarts the note
     EXPECT_EQ(queues("gate").onCount, 3);
-}
-
-TEST_F(SequencerTest, ControllerNumbersPast127AreIgnored) {
-    prepare(SongBuilder{}, standardPatch());
-    controllerEvent(0, 99, 200); // would land on channel 1, controller 72
-    controllerEvent(0, 99, 128);
-    controllerEvent(15, 99, 255);
-    EXPECT_EQ(leftOf(controllerTable().values[1][72]), 0.0);
-    EXPECT_EQ(leftOf(controllerTable().values[1][0]), 0.0);
-    EXPECT_EQ(queues("narrow").onCount, 0);
 }
 
 TEST_F(SequencerTest, OverflowingQueuesDropTheExcess) {

@@ -1,11 +1,11 @@
 // quorlax-capture wav: the file it writes holds exactly the song's frames as the synthesizer
 // renders them, and bad arguments or paths end with exit code 2.
 #include "shared/wav_file.h"
+#include "support/tool_run.h"
 #include "synth/builtin_song.h"
 #include "synth/synth.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <bit>
 #include <cmath>
@@ -15,24 +15,6 @@
 #include <vector>
 
 namespace {
-
-struct ToolRun {
-    int exitCode;
-    std::string output;
-};
-
-// Runs the capture tool with stdout and stderr collected (so stdout is not a terminal).
-ToolRun capture(const std::string& arguments) {
-    const std::string command = std::string(QUORLAX_BIN_DIR) + "/quorlax-capture " + arguments + " 2>&1";
-    ToolRun run{-1, ""};
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char block[4096];
-    for (size_t got; (got = std::fread(block, 1, sizeof block, pipe)) > 0;) run.output.append(block, got);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
 
 std::vector<float> renderBuiltinSong(uint32_t frames) {
     size_t songBytes = 0;
@@ -45,7 +27,7 @@ std::vector<float> renderBuiltinSong(uint32_t frames) {
 
 TEST(CaptureWavTest, WritesTheWholeSongAsTheSynthesizerRendersIt) {
     const std::string path = ::testing::TempDir() + "song.wav";
-    const ToolRun run = capture("wav " + path);
+    const ToolRun run = runCapture("wav " + path);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     // One line, no progress bar when stdout is not a terminal.
     EXPECT_EQ(run.output.find('\r'), std::string::npos) << run.output;
@@ -75,7 +57,7 @@ TEST(CaptureWavTest, WritesTheWholeSongAsTheSynthesizerRendersIt) {
 
 TEST(CaptureWavTest, FramesOptionCutsTheSong) {
     const std::string path = ::testing::TempDir() + "cut.wav";
-    const ToolRun run = capture("wav --frames 1000 " + path);
+    const ToolRun run = runCapture("wav --frames 1000 " + path);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     WavFile wav;
     ASSERT_EQ(readWavFile(path.c_str(), &wav), "");
@@ -101,12 +83,12 @@ TEST(CaptureWavTest, BadArgumentsAndPathsExitWithTwo) {
         {"wav /", "cannot write '/'"},
     };
     for (const Case& c : cases) {
-        const ToolRun run = capture(c.arguments);
+        const ToolRun run = runCapture(c.arguments);
         EXPECT_EQ(run.exitCode, 2) << c.arguments;
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.arguments << ": " << run.output;
     }
     for (const char* help : {"--help", "wav --help"}) {
-        const ToolRun run = capture(help);
+        const ToolRun run = runCapture(help);
         EXPECT_EQ(run.exitCode, 0) << help;
         EXPECT_NE(run.output.find("wav [--frames N] OUT.wav"), std::string::npos) << run.output;
     }

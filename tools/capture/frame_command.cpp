@@ -23,8 +23,8 @@ namespace {
 const char kUsage[] =
     "usage: quorlax-capture frame --tick T --size WxH [--fps F] [--frames N] OUT.png\n"
     "\n"
-    "Renders the show at presentation time T (clock ticks, 16 2/3 per second; scene 1 starts at\n"
-    "0, scene 2 at 636, 3 at 892, 4 at 1402, 5 at 1661, 6 at 1916, 7 at 2048, 8 at 2300) in a\n"
+    "Renders the show at presentation time T (clock ticks, 16 2/3 per second; the scenes start\n"
+    "at %s) in a\n"
     "headless W x H GL context and writes the window picture (attachment 0 as copied to the\n"
     "window, letter-box included) to OUT.png, opaque as a window shows it. No sound is made.\n"
     "\n"
@@ -50,6 +50,16 @@ const char kUsage[] =
     "arguments (missing --tick, --size or OUT, a malformed number or size, a time past the end of\n"
     "the show) or OUT cannot be written (checked before anything is drawn).\n";
 
+// The help, with the scene start ticks read from the choreography.
+void printUsage() {
+    char starts[160] = {};
+    int used = 0;
+    for (int32_t scene = 0; scene < kSceneCount && used < int(sizeof starts); ++scene)
+        used += std::snprintf(starts + used, sizeof starts - used, "%s%d: %d", scene ? ", " : "", scene + 1,
+                              int(sceneStartTick(scene)));
+    std::printf(kUsage, starts);
+}
+
 struct FrameOptions {
     float tick = -1.0f;
     int width = 0;
@@ -69,7 +79,7 @@ int parseOptions(int argc, char** argv, FrameOptions* options) {
     for (int i = 0; i < argc; ++i) {
         const char* argument = argv[i];
         if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
-            std::fputs(kUsage, stdout);
+            printUsage();
             return -1;
         }
         const bool takesValue = std::strcmp(argument, "--tick") == 0 ||

@@ -1,6 +1,7 @@
 // quorlax-capture wav: renders the built-in song at full speed and writes it as a WAV file.
 #include "capture/arguments.h"
 #include "capture/commands.h"
+#include "platform/platform.h"
 #include "shared/output_file.h"
 #include "shared/wav_file.h"
 #include "songc/songc.h"
@@ -176,7 +177,7 @@ int runWavCommand(int argc, char** argv) {
         reportUnwritable("wav", path, failure.c_str());
         return kExitFailed;
     }
-    const double audioSeconds = double(song->songFrames) / 44100.0;
+    const double audioSeconds = double(song->songFrames) / kAudioFrameRate;
     std::printf("%s: %.2f s of audio in %.2f s wall time, %.1fx real time\n", path, audioSeconds, wallSeconds,
                 wallSeconds > 0.0 ? audioSeconds / wallSeconds : 0.0);
     return kExitDone;

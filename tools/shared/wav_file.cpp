@@ -1,6 +1,8 @@
 // RIFF WAVE writing and reading.
 #include "shared/wav_file.h"
 
+#include "platform/platform.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -8,7 +10,7 @@ namespace {
 
 static_assert(sizeof(float) == 4, "samples are written as the host's 32-bit floats");
 
-constexpr uint32_t kFrameBytes = 2 * sizeof(float);
+constexpr uint32_t kFrameBytes = kAudioChannels * sizeof(float);
 
 uint8_t* put16(uint8_t* at, uint16_t value) {
     at[0] = uint8_t(value);
@@ -49,9 +51,9 @@ bool writeWav(std::FILE* file, const float* frames, uint32_t frameCount) {
     at = putTag(at, "fmt ");
     at = put32(at, 18);
     at = put16(at, kWavFormatIeeeFloat);
-    at = put16(at, 2);
-    at = put32(at, 44100);
-    at = put32(at, 44100 * kFrameBytes);
+    at = put16(at, kAudioChannels);
+    at = put32(at, kAudioFrameRate);
+    at = put32(at, kAudioFrameRate * kFrameBytes);
     at = put16(at, kFrameBytes);
     at = put16(at, 32);
     at = put16(at, 0);

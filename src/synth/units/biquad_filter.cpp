@@ -1,7 +1,8 @@
 // BiquadFilter (type 9): low-pass, high-pass, two band-passes, notch and low shelf, as one to
-// thirteen cascaded sections sharing one coefficient set. Inputs: signal, cutoff, resonance,
+// thirty cascaded sections sharing one coefficient set. Inputs: signal, cutoff, resonance,
 // shelf gain. Flags: mode in bits 0-3, cutoff mapping in bits 6-7, bits 8-11 = N for 2N
 // sections (N = 0 runs one).
+#include "framework/memory.h"
 #include "synth/units/mappings.h"
 
 namespace {
@@ -10,16 +11,12 @@ struct BiquadSection {
     Stereo z1, z2;
 };
 
-constexpr int32_t kCoefficientBytes = 5 * static_cast<int32_t>(sizeof(Stereo));
-// Only as many sections as fit the node's state area exist; a larger N runs this many. The
-// built-in sounds use at most two.
-constexpr int32_t kMaxBiquadSections =
-    (kUnitStateBytes - kCoefficientBytes) / static_cast<int32_t>(sizeof(BiquadSection));
-static_assert(kMaxBiquadSections >= 2);
+// N is four bits, so at most 2 * 15 sections. Their memories live in a buffer of the node (too
+// large for the state area, which holds the coefficients).
+constexpr int32_t kMaxBiquadSections = 30;
 
 struct BiquadState {
     Stereo b0, b1, b2, a1, a2; // normalised by a0
-    BiquadSection sections[kMaxBiquadSections];
 };
 
 enum BiquadMode : uint16_t {
@@ -94,6 +91,10 @@ void computeCoefficients(BiquadState& state, UnitNode* node, uint16_t flags) {
 
 } // namespace
 
+void initBiquadSections(UnitNode* node) {
+    node->buffer = memAlloc(kMaxBiquadSections * sizeof(BiquadSection));
+}
+
 void tickBiquadFilter(UnitNode* node) {
     if (!beginTick(node)) return;
     tickInputs(node, 4);
@@ -101,13 +102,17 @@ void tickBiquadFilter(UnitNode* node) {
     const uint16_t flags = paramWord(node);
     if (isControlStep()) computeCoefficients(state, node, flags);
 
+    BiquadSection* sections = workBuffer<BiquadSection>(node);
+    if (!sections) { // its buffer could not be made
+        node->output = zeroStereo();
+        return;
+    }
     const int32_t n = (flags >> 8) & 15;
-    int32_t count = n == 0 ? 1 : 2 * n;
-    if (count > kMaxBiquadSections) count = kMaxBiquadSections;
+    const int32_t count = n == 0 ? 1 : 2 * n;
     // Transposed direct form II, each section feeding the next.
     Stereo x = input(node, 0);
     for (int32_t i = 0; i < count; ++i) {
-        BiquadSection& s = state.sections[i];
+        BiquadSection& s = sections[i];
         Stereo y = state.b0 * x + s.z1;
         s.z1 = state.b1 * x - state.a1 * y + s.z2;
         s.z2 = state.b2 * x - state.a2 * y;

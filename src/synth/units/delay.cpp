@@ -3,13 +3,14 @@
 // Delay inputs: signal, time. EchoDelay inputs: signal, time, feedback, damping, mix.
 // Parameter word: time mode in bits 0-3 (0 tempo table, 1 and 2 scaled, 3 up to two seconds,
 // others samples); EchoDelay bit 7 swaps the lanes of every repeat (ping-pong).
+#include "platform/platform.h"
 #include "synth/units/mappings.h"
 
 #include <cstdint>
 
 namespace {
 
-constexpr int32_t kDelayFrames = 4 * 44100;
+constexpr int32_t kDelayFrames = 4 * static_cast<int32_t>(kAudioFrameRate);
 static_assert(kDelayFrames * 2 * static_cast<int32_t>(sizeof(double)) ==
               static_cast<int32_t>(kDelayBufferBytes));
 // The shortest line: its read position stays two frames behind the write position.
@@ -40,7 +41,7 @@ double delaySamples(double time, uint16_t mode, double tempo) {
     switch (mode) {
     case 0: {
         double position = (t < 1.0 ? t : 1.0) * 32.0;
-        d = static_cast<double>(kTempoTable[static_cast<int32_t>(position)]) * 60.0 * 44100.0 / tempo;
+        d = static_cast<double>(kTempoTable[static_cast<int32_t>(position)]) * 60.0 * kAudioFrameRate / tempo;
         break;
     }
     case 1:
@@ -50,7 +51,7 @@ double delaySamples(double time, uint16_t mode, double tempo) {
         d = t * k5644p797;
         break;
     case 3:
-        d = t * 2.0 * 44100.0;
+        d = t * 2.0 * kAudioFrameRate;
         break;
     default:
         d = t;

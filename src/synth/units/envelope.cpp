@@ -14,6 +14,12 @@ struct EnvelopeState {
     Stereo gain;
 };
 
+// Flag bits of the parameter word.
+constexpr uint16_t kAddVoiceTrigger = 1u << 4;
+constexpr uint16_t kAddVoiceGate = 1u << 5;
+constexpr uint16_t kExponential = 1u << 6;
+constexpr uint16_t kGainOnLevelCurve = 1u << 7;
+
 constexpr double kAttack = 0.5, kDecay = 1.0, kSustain = 2.0, kRelease = 10.0;
 constexpr double kSilentLevel = 0x1p-16;
 
@@ -33,10 +39,11 @@ void tickEnvelope(UnitNode* node) {
     const VoiceSlot* voice = currentVoice();
 
     if (isControlStep())
-        env.gain = (flags & 0x80) ? exp2Of((input(node, 6) - 0.75) * 128.0 / 6.0) : input(node, 6);
+        env.gain =
+            (flags & kGainOnLevelCurve) ? exp2Of((input(node, 6) - 0.75) * 128.0 / 6.0) : input(node, 6);
 
     Stereo trigger = input(node, 0);
-    if (flags & 0x10) trigger += voice->trigger;
+    if (flags & kAddVoiceTrigger) trigger += voice->trigger;
     Stereo triggered = greaterEqual(trigger, stereo(0.5));
     if (anyLane(triggered)) {
         env.stage = select(triggered, stereo(kAttack), env.stage);
@@ -45,7 +52,7 @@ void tickEnvelope(UnitNode* node) {
     }
 
     Stereo gate = input(node, 1);
-    if (flags & 0x20) gate += voice->gate;
+    if (flags & kAddVoiceGate) gate += voice->gate;
     Stereo gateLow = lessThan(gate, stereo(0.5));
     Stereo releasing = bitAnd(gateLow, lessEqual(env.stage, stereo(kSustain)));
     if (anyLane(releasing)) {
@@ -55,7 +62,8 @@ void tickEnvelope(UnitNode* node) {
         env.step = select(releasing, exp2Of(-10.0 * r), env.step);
     }
     if (anyLane(gateLow)) {
-        Stereo fallen = (flags & 0x40) ? env.level * env.step : maxOf(env.level - env.rate, zeroStereo());
+        Stereo fallen =
+            (flags & kExponential) ? env.level * env.step : maxOf(env.level - env.rate, zeroStereo());
         env.level = select(gateLow, fallen, env.level);
     }
 
@@ -65,7 +73,7 @@ void tickEnvelope(UnitNode* node) {
         Stereo decaying = equalTo(env.stage, stereo(kDecay));
         if (anyLane(decaying)) {
             Stereo level;
-            if (flags & 0x40) {
+            if (flags & kExponential) {
                 env.curve = select(decaying, env.curve * env.step, env.curve);
                 level = (1.0 - sustain) * env.curve + sustain;
             } else {

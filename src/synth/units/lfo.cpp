@@ -1,6 +1,7 @@
 // Lfo (type 6): a low-frequency waveform, free-running or synced to the song tempo.
 // Inputs: rate, phase offset, width, amount. Flags: waveform in bits 0-7, bit 8 negative range,
 // bit 9 bipolar, bit 11 tempo sync.
+#include "platform/platform.h"
 #include "synth/units/osc_core.h"
 
 namespace {
@@ -21,7 +22,8 @@ void tickLfo(UnitNode* node) {
         Stereo rate = input(node, 0);
         if (flags & kLfoTempoSync) {
             // 0.5 is one cycle per beat; each 1/128 above or below is a semitone of rate.
-            state.increment = exp2Of((rate - 0.5) * 128.0 * kOneTwelfth) * songTempo() / (60.0 * 44100.0);
+            state.increment =
+                exp2Of((rate - 0.5) * 128.0 * kOneTwelfth) * songTempo() / (60.0 * kAudioFrameRate);
         } else {
             Stereo r = maxOf(rate, zeroStereo());
             state.increment = r * r * r * r * r * k0p001;

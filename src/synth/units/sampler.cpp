@@ -130,9 +130,10 @@ void tickSampler(UnitNode* node) {
             Stereo remaining = edge - moved;
             Stereo passed = bitAnd(state.inLoop, lessThan(remaining * dir, zeroStereo()));
             moved = select(passed, other + x * dir - remaining, moved);
-            // Lanes not yet in the loop play on from where they are.
+            // Lanes not yet in the loop sound unblended, but their position is clamped into the
+            // loop like the others': once any lane is in, both lanes move from the loop.
             value = select(state.inLoop, blended, s1);
-            next = select(state.inLoop, moved, next);
+            next = moved;
         }
     }
 

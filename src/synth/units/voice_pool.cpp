@@ -3,6 +3,7 @@
 // words: key range (read by the sequencer) and flags (voice limit).
 #include "synth/units/voice_pool.h"
 
+#include "platform/platform.h"
 #include "synth/patch.h"
 
 namespace {
@@ -15,7 +16,7 @@ void removeFromActiveList(VoicePoolBuffer& pool, int32_t position) {
 // Newest first; a note-off matching no sounding voice is dropped.
 void releaseQueuedNotes(VoicePoolBuffer& pool, VoicePoolState& queues) {
     while (queues.offCount > 0) {
-        int32_t note = static_cast<int32_t>(queues.offQueue[--queues.offCount] & 0xFF);
+        int32_t note = queuedNote(queues.offQueue[--queues.offCount]);
         for (int32_t k = pool.activeCount - 1; k >= 0; --k) {
             VoiceSlot& slot = pool.slots[pool.activeList[k]];
             if (slot.note == note) {
@@ -53,15 +54,15 @@ void startQueuedNotes(UnitNode* node, VoicePoolBuffer& pool, VoicePoolState& que
     int32_t templateIndex = node->inputCount > 0 ? graph.patch[node->index + 1] : -1;
     while (queues.onCount > 0) {
         uint32_t entry = queues.onQueue[--queues.onCount];
-        int32_t note = static_cast<int32_t>(entry & 0xFF);
-        int32_t velocity = static_cast<int32_t>((entry >> 8) & 0xFF);
+        int32_t note = queuedNote(entry);
+        int32_t velocity = queuedVelocity(entry);
         int32_t s = chooseSlot(pool, limit);
         VoiceSlot& slot = pool.slots[s];
         slot.startSerial = graph.voiceStartCounter++;
         slot.note = note;
         slot.noteValue = stereo(note / 128.0);
         slot.velocity = stereo(velocity / 128.0);
-        slot.baseIncrement = exp2Of(stereo(note - 69.0) * kOneTwelfth) * 440.0 / 44100.0;
+        slot.baseIncrement = exp2Of(stereo(note - 69.0) * kOneTwelfth) * 440.0 / kAudioFrameRate;
         slot.trigger = stereo(1.0);
         slot.gate = stereo(1.0);
         slot.root = buildNode(templateIndex, kBuildVoice);

@@ -17,11 +17,26 @@ struct VoicePoolBuffer {
 };
 static_assert(sizeof(VoicePoolBuffer) <= kWorkBufferBytes);
 
+// Room in a pool's note queues for one tick; the sequencer drops events past it.
+inline constexpr int32_t kNoteOffQueueRoom = 32;
+inline constexpr int32_t kNoteOnQueueRoom = 48;
+
+// A queued note: note + 256 * velocity.
+inline uint32_t packQueuedNote(int32_t note, int32_t velocity) {
+    return static_cast<uint32_t>(note + 256 * velocity);
+}
+inline int32_t queuedNote(uint32_t entry) {
+    return static_cast<int32_t>(entry & 0xFF);
+}
+inline int32_t queuedVelocity(uint32_t entry) {
+    return static_cast<int32_t>((entry >> 8) & 0xFF);
+}
+
 // The pool's node state: the note queues the sequencer fills during a tick.
 struct VoicePoolState {
-    uint32_t offQueue[32]; // note + 256 * velocity
+    uint32_t offQueue[kNoteOffQueueRoom]; // packed notes
     int32_t offCount;
-    uint32_t onQueue[48];
+    uint32_t onQueue[kNoteOnQueueRoom];
     int32_t onCount;
     Stereo pitchFactor;
 };

@@ -28,22 +28,4 @@ TEST_F(ControllerTest, ReadsTheChannelsControllerTimesItsInput) {
     EXPECT_EQ(leftOf(node->output), 0.5);
 }
 
-TEST_F(ControllerTest, DoesNotTickItsInput) {
-    UnitHarness h;
-    sequencer().controllers.values[0][1] = stereo(1.0);
-    UnitNode* oscillatorLike = h.unit(UnitType::Add, {h.probe(1.0), h.probe(2.0)});
-    UnitNode* node = h.unit(UnitType::Controller, {oscillatorLike}, {1});
-    EXPECT_EQ(leftOf(h.step(node)), 0.0); // the sum was never evaluated
-    EXPECT_EQ(oscillatorLike->stamp, 0u);
-}
-
-TEST_F(ControllerTest, WordPastTheTableIsSilent) {
-    UnitHarness h;
-    sequencer().controllers.values[15][127] = stereo(0.5);
-    UnitNode* last = h.unit(UnitType::Controller, {h.probe(1.0)}, {16 * 128 - 1});
-    UnitNode* past = h.unit(UnitType::Controller, {h.probe(1.0)}, {16 * 128});
-    EXPECT_EQ(leftOf(h.step(last)), 0.5);
-    EXPECT_EQ(leftOf(h.step(past)), 0.0);
-}
-
 } // namespace

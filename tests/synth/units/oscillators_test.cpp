@@ -1,5 +1,5 @@
-// The waveform core and its two users, Oscillator and Lfo: waveforms, unison, key tracking,
-// random start phases and rates.
+// The waveform core and its two users, Oscillator and Lfo: waveforms over a period, unison
+// periods and the Lfo's free and tempo-synced rates.
 #include "noise_replica.h"
 #include "support/unit_harness.h"
 #include "synth/units/osc_core.h"
@@ -11,7 +11,6 @@
 namespace {
 
 constexpr uint16_t kKeyTracking = 0x800;
-constexpr uint16_t kRandomPhases = 0x1000;
 uint16_t unison(int32_t voices) {
     return static_cast<uint16_t>((voices - 1) << 8);
 }
@@ -84,47 +83,6 @@ TEST(OscCoreTest, EachWaveformFollowsItsFormulaOverOneCycle) {
     }
 }
 
-TEST(OscCoreTest, PulseSineIsOneSineCycleInsideTheWidthThenSilent) {
-    UnitHarness h;
-    UnitNode* osc = oscillator(h, kWavePulseSine, {.modulation = 2 * kE, .width = 0.5});
-    for (int32_t n = 0; n < 64; ++n) {
-        double d = n * kE;
-        double out = leftOf(h.step(osc));
-        if (d < 0.5)
-            EXPECT_NEAR(out, std::sin(d / 0.5 * 2 * M_PI), 0.0011) << n; // the parabolic sine's error
-        else
-            EXPECT_EQ(out, 0.0) << n;
-    }
-}
-
-TEST(OscCoreTest, RandomHarmonicChangesOnEachWrapFromTheNextSample) {
-    UnitHarness h;
-    const double width = 0.125;
-    UnitNode* osc = oscillator(h, kWaveRandomHarmonic, {.modulation = 2 * kE, .width = width});
-    NoiseReplica replica;
-    Stereo draw = replica.next();
-    double harmonic[2] = {std::floor(width * width * 440 * (leftOf(draw) + 1)),
-                          std::floor(width * width * 440 * (rightOf(draw) + 1))};
-    EXPECT_EQ(harmonic[0], 8.0);
-    EXPECT_EQ(harmonic[1], 6.0);
-    for (int32_t n = 0; n < 128; ++n) {
-        double d = (n % 64) * kE;
-        Stereo out = h.step(osc);
-        // The wrap at sample 64 still sounds the first harmonic, at phase 0.
-        double hl = n <= 64 ? 0.0 : harmonic[0], hr = n <= 64 ? 0.0 : harmonic[1];
-        EXPECT_EQ(leftOf(out), leftOf(sineOf(stereo((hl + 1) * d * kTwoPi)))) << n;
-        EXPECT_EQ(rightOf(out), leftOf(sineOf(stereo((hr + 1) * d * kTwoPi)))) << n;
-    }
-    // One draw per wrap.
-    EXPECT_EQ(leftOf(noise()), leftOf(replica.next()));
-}
-
-TEST(OscCoreTest, ZeroWidthTriangleWithoutIncrementStaysFinite) {
-    UnitHarness h;
-    UnitNode* osc = oscillator(h, kWaveTriangle, {});
-    for (int32_t n = 0; n < 4; ++n) EXPECT_EQ(leftOf(h.step(osc)), 1.0);
-}
-
 // Samples between the first and the last wrap over the wraps between them.
 double measuredPeriod(UnitHarness& h, UnitNode* node, int32_t samples) {
     int32_t first = -1, last = -1, wraps = 0;
@@ -136,34 +94,6 @@ double measuredPeriod(UnitHarness& h, UnitNode* node, int32_t samples) {
         ++wraps;
     }
     return wraps > 1 ? static_cast<double>(last - first) / (wraps - 1) : 0.0;
-}
-
-TEST(OscillatorTest, WithoutKeyTrackingTheIncrementIsZero) {
-    UnitHarness h;
-    VoiceSlot voice{};
-    voice.increment = stereo(0.01);
-    synthGraph().currentVoice = &voice;
-    UnitNode* osc = oscillator(h, kWaveSaw, {.offset = 0.25, .width = 1.0});
-    for (int32_t n = 0; n < 100; ++n) EXPECT_EQ(leftOf(h.step(osc)), -0.5);
-}
-
-TEST(OscillatorTest, KeyTrackingFollowsTheVoiceWithTransposeAndFineTune) {
-    struct Case {
-        double transpose, fine, period;
-    };
-    // The voice plays 1/100 cycle per sample; 12/128 of transpose or 9.375 of fine tune is an
-    // octave.
-    const Case cases[] = {{0, 0, 100}, {12.0 / 128, 0, 50}, {0, 9.375, 50}, {-12.0 / 128, 0, 200}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "transpose " << c.transpose << " fine " << c.fine);
-        UnitHarness h;
-        VoiceSlot voice{};
-        voice.increment = stereo(0.01);
-        synthGraph().currentVoice = &voice;
-        UnitNode* osc =
-            oscillator(h, kKeyTracking | kWaveSaw, {.width = 1.0, .transpose = c.transpose, .fine = c.fine});
-        EXPECT_NEAR(measuredPeriod(h, osc, 5000), c.period, c.period * 1e-5);
-    }
 }
 
 TEST(OscillatorTest, UnisonVoicesRunAtPowersOfTheDetuneFactor) {
@@ -183,41 +113,6 @@ TEST(OscillatorTest, UnisonVoicesRunAtPowersOfTheDetuneFactor) {
             expected += leftOf(sineOf(stereo((phase - std::floor(phase)) * kTwoPi)));
         }
         EXPECT_NEAR(leftOf(h.step(osc)), 0.5 * expected, 1e-9) << n;
-    }
-}
-
-TEST(OscillatorTest, RandomStartPhasesAreDrawnOnceForTheFirstSevenVoices) {
-    UnitHarness h;
-    UnitNode* osc = oscillator(h, kRandomPhases | unison(8) | kWaveSaw, {.width = 1.0});
-    NoiseReplica replica;
-    Stereo expected = stereo(-1.0); // the eighth voice starts at phase 0
-    for (int32_t k = 0; k < 7; ++k) expected += 2.0 * absOf(replica.next()) - 1.0;
-    for (int32_t n = 0; n < 40; ++n) { // across three control steps
-        Stereo out = h.step(osc);
-        EXPECT_DOUBLE_EQ(leftOf(out), leftOf(expected)) << n;
-        EXPECT_DOUBLE_EQ(rightOf(out), rightOf(expected)) << n;
-    }
-    EXPECT_EQ(leftOf(noise()), leftOf(replica.next()));
-}
-
-struct LfoRangeCase {
-    const char* name;
-    uint16_t flags;
-    double high, low;
-};
-
-TEST(LfoTest, RangeFlagsMapTheWaveform) {
-    const LfoRangeCase cases[] = {
-        {"unipolar", 0, 1.0, 0.0}, {"negative", 0x100, 0.0, -1.0}, {"bipolar", 0x200, 1.0, -1.0}};
-    for (const LfoRangeCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        UnitHarness h;
-        // Rate 1: 0.001 cycles per sample; square of width 0.5; amount 0.5.
-        UnitNode* lfo = h.unit(UnitType::Lfo, {h.probe(1.0), h.probe(0.0), h.probe(0.5), h.probe(0.5)},
-                               {static_cast<uint16_t>(c.flags | kWaveSquare)});
-        EXPECT_EQ(leftOf(h.step(lfo)), 0.5 * c.high);
-        for (int32_t n = 1; n < 600; ++n) h.step(lfo);
-        EXPECT_EQ(leftOf(h.step(lfo)), 0.5 * c.low);
     }
 }
 

@@ -1,4 +1,4 @@
-// Panner: equal-power gains from the position, recomputed on control steps.
+// Panner: equal-power gains from the position.
 #include "support/unit_harness.h"
 
 #include <gtest/gtest.h>
@@ -26,18 +26,6 @@ TEST(PannerTest, PositionPlacesTheSignalWithEqualPower) {
         EXPECT_DOUBLE_EQ(leftOf(out), 0.8 * c.left);
         EXPECT_DOUBLE_EQ(rightOf(out), -0.4 * c.right);
     }
-}
-
-TEST(PannerTest, GainsChangeOnlyOnControlSteps) {
-    UnitHarness h;
-    UnitNode* position = h.probe(0.0);
-    UnitNode* panner = h.unit(UnitType::Panner, {h.probe(1.0), position});
-    h.step(panner);
-    position->output = stereo(1.0);
-    for (int32_t n = 1; n < 16; ++n) EXPECT_EQ(rightOf(h.step(panner)), 0.0) << n;
-    Stereo moved = h.step(panner);
-    EXPECT_EQ(leftOf(moved), 0.0);
-    EXPECT_EQ(rightOf(moved), 1.0);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// Add, Crossfade, Negate, ChannelSelect and ChannelBlend.
+// Add, Crossfade, Negate and ChannelBlend.
 #include "support/unit_harness.h"
 
 #include <gtest/gtest.h>
@@ -26,20 +26,6 @@ TEST(ArithmeticUnitsTest, AddCrossfadeAndNegate) {
     Stereo negated = h.step(negate);
     EXPECT_EQ(std::bit_cast<uint64_t>(leftOf(negated)), 0x8000000000000000u); // -0
     EXPECT_EQ(rightOf(negated), 3.0);
-}
-
-TEST(ChannelSelectTest, WordZeroTakesTheLeftLaneAnyOtherTheRight) {
-    struct Case {
-        uint16_t word;
-        double expected;
-    };
-    for (Case c : {Case{0, 0.5}, Case{1, -0.25}, Case{256, -0.25}, Case{0xFFFF, -0.25}}) {
-        UnitHarness h;
-        UnitNode* node = h.unit(UnitType::ChannelSelect, {h.probe(stereo(0.5, -0.25))}, {c.word});
-        Stereo out = h.step(node);
-        EXPECT_EQ(leftOf(out), c.expected) << c.word;
-        EXPECT_EQ(rightOf(out), c.expected) << c.word;
-    }
 }
 
 TEST(ChannelBlendTest, AmountMovesFromStereoThroughMonoToSwapped) {

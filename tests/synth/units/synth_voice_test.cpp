@@ -1,8 +1,8 @@
-// The sound units playing inside voices: a rendered note has the played pitch, sits where it is
-// panned and ends, giving its memory back, once its envelope has finished.
+// The sound units playing inside voices: a rendered note has the played pitch and sits where it
+// is panned.
 #include "framework/memory.h"
+#include "shared/synth_voice_patch.h"
 #include "support/synth_test.h"
-#include "synth_voice_patch.h"
 
 #include <gtest/gtest.h>
 
@@ -47,23 +47,6 @@ TEST_F(SynthVoiceTest, PlayedNotesSoundAtTheirPitchOnTheirSide) {
     }
     EXPECT_GT(loudest, 0.2f);
     EXPECT_EQ(rightLoudest, 0.0f);
-}
-
-TEST_F(SynthVoiceTest, VoiceEndsWhenItsEnvelopeHasFinished) {
-    PatchBuilder patch;
-    addChannelFrame(patch, {{"pool"}});
-    addSynthVoicePool(patch, "pool", 8, {.unison = 3, .release = 0.05f});
-    SongBuilder song;
-    song.noteOns(0, {{0, 60, 100}}).noteOffs(0, {{40, 60}});
-    prepare(song, patch);
-    int64_t idle = memLiveBlocks();
-    std::vector<float> sounding = render(64 * 40);
-    EXPECT_GT(memLiveBlocks(), idle);
-    EXPECT_NE(leftFrame(sounding, 64 * 40 - 1), 0.0f);
-    // Release 0.05 lasts 1 / rate = 0.05^3 * 418381.75 + 1, about 53 samples.
-    std::vector<float> after = render(64 * 4);
-    for (size_t i = 64; i < after.size() / 2; ++i) ASSERT_EQ(leftFrame(after, i), 0.0f) << i;
-    EXPECT_EQ(memLiveBlocks(), idle);
 }
 
 } // namespace

@@ -46,42 +46,4 @@ TEST(VoiceValueTest, EachTypeReadsItsFieldTimesTheInput) {
     }
 }
 
-// A pool evaluates its voices one after another within a sample; each must see its own field.
-TEST(VoiceValueTest, ReadsTheCurrentVoiceEveryTimeWithinOneSample) {
-    UnitHarness h;
-    VoiceSlot soft = sampleVoice(20 / 128.0), loud = sampleVoice(127 / 128.0);
-    UnitNode* velocity = h.unit(UnitType::VoiceVelocity, {h.probe(1.0)});
-    synthGraph().currentVoice = &soft;
-    velocity->tick(velocity);
-    EXPECT_EQ(leftOf(velocity->output), 20 / 128.0);
-    synthGraph().currentVoice = &loud;
-    velocity->tick(velocity);
-    EXPECT_EQ(leftOf(velocity->output), 127 / 128.0);
-    synthGraph().currentVoice = nullptr; // outside any voice: the silent slot
-    velocity->tick(velocity);
-    EXPECT_EQ(leftOf(velocity->output), 0.0);
-}
-
-class VoiceValueSongTest : public SynthTest {};
-
-// Two notes started together in one pool: each voice outputs its own velocity / 128, and the
-// rendered mix is their sum, from the first frame on.
-TEST_F(VoiceValueSongTest, EveryVoiceOfAPoolReadsItsOwnVelocity) {
-    PatchBuilder patch;
-    addChannelFrame(patch, {{"pool"}});
-    std::string zero = patch.constant(0.0f), one = patch.constant(1.0f);
-    patch.node("pool", UnitType::VoicePool, {"voice", zero, zero, zero},
-               {keyRange(0, 127), poolVoiceLimit(8)});
-    patch.voiceNode("voice", UnitType::VoiceOutput, {"velocity", one, one});
-    patch.voiceNode("velocity", UnitType::VoiceVelocity, {one});
-    SongBuilder song;
-    song.noteOns(0, {{0, 60, 100}, {0, 64, 20}});
-    prepare(song, patch);
-    std::vector<float> frames = render(128);
-    for (size_t i = 0; i < 128; ++i) {
-        ASSERT_EQ(leftFrame(frames, i), 120.0f / 128.0f) << i;
-        ASSERT_EQ(rightFrame(frames, i), 120.0f / 128.0f) << i;
-    }
-}
-
 } // namespace

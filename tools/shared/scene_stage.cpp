@@ -1,4 +1,4 @@
-#include "support/scene_stage.h"
+#include "shared/scene_stage.h"
 
 #include "framework/parameter_track.h"
 #include "framework/track_data.h"
@@ -7,7 +7,7 @@
 #include "renderer/shader_assembly.h"
 #include "renderer/uniforms.h"
 #include "shaders/embedded_shaders.h"
-#include "support/gl_test.h"
+#include "shared/gl_readback.h"
 
 #include <cmath>
 #include <cstring>

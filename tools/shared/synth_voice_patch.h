@@ -3,7 +3,7 @@
 // tests and the voice benchmark.
 #pragma once
 
-#include "support/synth_builder.h"
+#include "shared/synth_builder.h"
 
 #include <string>
 
