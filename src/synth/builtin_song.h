@@ -1,4 +1,5 @@
-// The song and patch compiled into the program (a two-channel sketch until the soundtrack lands).
+// The song and patch compiled into the program: generated at build time by songc from
+// src/music/song.toml and src/music/patch.toml (cmake/music.cmake).
 #pragma once
 
 #include <cstddef>

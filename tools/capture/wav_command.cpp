@@ -1,6 +1,7 @@
 // quorlax-capture wav: renders the built-in song at full speed and writes it as a WAV file.
 #include "capture/commands.h"
 #include "shared/wav_file.h"
+#include "songc/songc.h"
 
 #include "synth/builtin_song.h"
 #include "synth/patch.h"
@@ -15,13 +16,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
+#include <vector>
 
 const char* const kWavUsage =
-    "  wav [--frames N] [--channels LIST] OUT.wav\n"
+    "  wav [--frames N] [--channels LIST] [--song S.toml] [--patch P.toml] OUT.wav\n"
     "      Renders the built-in song at full speed into OUT.wav (IEEE float, stereo, 44,100 Hz,\n"
-    "      32 bits): the song's whole length, or its first N frames. --channels renders only the\n"
-    "      listed channels (0-15, e.g. 0,2,5-7) with their share of the shared effects.";
+    "      32 bits): the song's whole length, or its first N frames. --song and --patch render\n"
+    "      music sources instead (compiled here; the one not given stays the built-in one).\n"
+    "      --channels renders only the listed channels (0-15, e.g. 0,2,5-7) with their share\n"
+    "      of the shared effects.";
 
 namespace {
 
@@ -104,10 +109,34 @@ void renderWithProgress(bool showProgress) {
     if (showProgress) std::printf("\r%60s\r", "");
 }
 
+// The music to render: the built-in song and patch, or sources compiled here. False after
+// printing the source's "file:line: message".
+bool loadMusic(const char* songPath, const char* patchPath, std::vector<uint8_t>* song,
+               std::vector<uint16_t>* patch) {
+    std::string text, error;
+    const uint16_t* builtinPatch = builtinPatchWords();
+    patch->assign(builtinPatch, builtinPatch + kPatchWordCount);
+    if (patchPath && !(readFile(patchPath, &text, &error) && compilePatch(text, patchPath, patch, &error))) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return false;
+    }
+    size_t size = 0;
+    const uint8_t* builtinSong = builtinSongBytes(&size);
+    song->assign(builtinSong, builtinSong + size);
+    if (songPath &&
+        !(readFile(songPath, &text, &error) && compileSong(text, songPath, patch->data(), song, &error))) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int runWavCommand(int argc, char** argv) {
     const char* path = nullptr;
+    const char* songPath = nullptr;
+    const char* patchPath = nullptr;
     uint32_t frameLimit = UINT32_MAX;
     uint32_t channelMask = 0xFFFF;
     for (int i = 0; i < argc; ++i) {
@@ -123,6 +152,10 @@ int runWavCommand(int argc, char** argv) {
             if (i + 1 >= argc || !parseChannels(argv[i + 1], &channelMask))
                 return usageError("--channels needs a list of channels 0-15 such as 0,2,5-7", "");
             ++i;
+        } else if (std::strcmp(argv[i], "--song") == 0 || std::strcmp(argv[i], "--patch") == 0) {
+            if (i + 1 >= argc) return usageError("missing source path after ", argv[i]);
+            (argv[i][2] == 's' ? songPath : patchPath) = argv[i + 1];
+            ++i;
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             return usageError("unknown option ", argv[i]);
         } else if (path) {
@@ -132,6 +165,9 @@ int runWavCommand(int argc, char** argv) {
         }
     }
     if (!path) return usageError("no output path given", "");
+    std::vector<uint8_t> songData;
+    std::vector<uint16_t> patchWords;
+    if (!loadMusic(songPath, patchPath, &songData, &patchWords)) return kExitFailed;
 
     // Opened before rendering, so a bad path is reported at once.
     std::FILE* file = std::fopen(path, "wb");
@@ -140,13 +176,9 @@ int runWavCommand(int argc, char** argv) {
         return kExitUsage;
     }
 
-    size_t songBytes = 0;
-    const uint8_t* songData = builtinSongBytes(&songBytes);
     const SongHeader& header = sequencer().song.header;
-    static uint16_t patch[kPatchWordCount];
-    std::memcpy(patch, builtinPatchWords(), sizeof(patch));
-    silenceChannels(patch, channelMask);
-    if (!prepareSynth(songData, songBytes, patch)) {
+    silenceChannels(patchWords.data(), channelMask);
+    if (!prepareSynth(songData.data(), songData.size(), patchWords.data())) {
         std::fclose(file);
         std::fprintf(stderr, "quorlax-capture wav: out of memory preparing the synthesizer\n");
         return kExitFailed;
