@@ -279,10 +279,9 @@ def compose():
 
     pad_chord_runs(2, 19, 70, low=48)
     pad_chord_runs(20, 27, 76)
-    for b in bars(28, 43):  # the tunnel: chords re-struck on the offbeat push
+    for b in bars(28, 43):  # the tunnel: each chord pushed an eighth ahead of the next bar
         for n in voicing(b, 53, 4):
-            s.add(PAD, b * BAR, 20, n, 72)
-            s.add(PAD, b * BAR + 22, 10, n, 60)
+            s.add(PAD, b * BAR - (4 if b > 28 else 0), 28, n, 72)
     pad_chord_runs(44, 51, 82, low=52, count=5)
     pad_chord_runs(52, 59, 78)
     for b in bars(60, 67):
@@ -408,8 +407,10 @@ def compose():
         hats(b, b >= 56, 70 + (b - 54) * 4, opens=(2, 6, 10, 14) if b >= 58 else ())
     for b in bars(60, 67):
         hats(b, True, 90)
-    for b in bars(88, 106):
-        hats(b, b >= 97, 58, opens=(6, 14) if b >= 97 else ())
+    for b in bars(76, 106):
+        hats(b, b >= 97, 58 if b >= 85 else 50, opens=(6, 14) if b >= 97 else ())
+    for b in bars(52, 53):
+        hats(b, True, 56, opens=())
 
     # Toms and rims: a syncopated figure every other bar, and fills into sections.
     def perc_figure(b, vel):
@@ -450,8 +451,8 @@ def compose():
         arp_bar(b, 2, up, 62, 52 + (b - 54) * 6)
     for b in bars(60, 67):
         arp_bar(b, 2, weave, 64, 74)
-    for b in bars(97, 107):
-        arp_bar(b, 4, weave, 65, 50, length=5)
+    for b in bars(85, 107):
+        arp_bar(b, 4, weave if b >= 97 else up, 65, 50 if b >= 97 else 44, length=5)
 
     # The motif: stated in the star, answered in the tunnel, slowed in the breakdown, cut up
     # in the build, in thirds at the climax, in major on bells at the close.
@@ -518,8 +519,7 @@ def compose():
         on_grid = f % STEP == 0
         if sec == "opening":
             s.add(IMPACT, f, 12, BOOM, 100 + (f * 7) % 24)
-            if f % 4 == 0:
-                s.add(IMPACT, f, 8, CRASH, 60)
+            s.add(IMPACT, f, 8, CRASH, 64 + (f * 5) % 20)
         elif sec in ("tunnel",):
             s.add(IMPACT, f, 8, CRASH, 96 if f % 16 in (4, 5, 6) else 80)
             if on_grid:
@@ -609,12 +609,11 @@ def build_patch():
     S = True  # shared
 
     def env(name, a, d, s, r, gain, flags=ENV_VOICE | ENV_EXP):
-        p.add(name, "Envelope", [0.0, 0.0, a, d, s, r, gain], [flags])
-        p.add(name + ".on", "EnvelopeActive", [name])
-        return name
+        return p.add(name, "Envelope", [0.0, 0.0, a, d, s, r, gain], [flags])
 
     def voice(name, signal, amp):
-        return p.add(name, "VoiceOutput", [signal, amp, amp + ".on"])
+        p.add(name, "VoiceOutput", [signal, amp, amp + ".on"])
+        return p.add(amp + ".on", "EnvelopeActive", [amp])
 
     def pool(name, template, low, high, flags):
         return p.add(name, "VoicePool", [template, 0.0, 0.0, 0.0], [low | high << 8, flags], shared=S)
@@ -646,7 +645,7 @@ def build_patch():
     p.add("pad.pan.r", "RandomValue", [q(0.3)])
     p.add("pad.pan", "Add", ["pad.pan.r", 0.5])
     p.add("pad.panned", "Panner", ["pad.svf", "pad.pan"])
-    env("pad.env", q(0.36), q(0.5), q(0.8), q(0.34), velocity("pad"))
+    env("pad.env", q(0.36), q(0.5), q(0.8), q(0.3), velocity("pad"))
     voice("pad.voice", "pad.panned", "pad.env")
     pool("pad.pool", "pad.voice", 24, 96, VOICES_16)
 
@@ -693,7 +692,7 @@ def build_patch():
     # ---- Channel 4: hats. High-passed noise, each hit placed at random across the field.
     for name, low, high, decay in [("hatc", 40, 47, 0.16), ("hato", 48, 55, 0.3)]:
         p.add(name + ".noise", "Noise", [0.0, 1.0])
-        p.add(name + ".hp", "BiquadFilter", [name + ".noise", q(0.86), q(0.05), 0.0], [HIGHPASS | 1 << 8])
+        p.add(name + ".hp", "BiquadFilter", [name + ".noise", q(0.86), q(0.05), 0.0], [HIGHPASS])
         p.add(name + ".pan.r", "RandomValue", [q(0.25)])
         p.add(name + ".pan", "Add", [name + ".pan.r", 0.5])
         p.add(name + ".panned", "Panner", [name + ".hp", name + ".pan"])
@@ -747,7 +746,7 @@ def build_patch():
     p.add("arp.panned", "Panner", ["arp.lp", "arp.pan"])
     env("arp.env", 0.0, q(0.24), 0.0, q(0.14), velocity("arp"))
     voice("arp.voice", "arp.panned", "arp.env")
-    pool("arp.pool", "arp.voice", 36, 100, VOICES_16)
+    pool("arp.pool", "arp.voice", 36, 100, VOICES_8)
 
     # ---- Channel 8: stabs. Two saws, one phase-inverted and detuned, folded, band-limited.
     p.add("stab.saw", "Oscillator", [0.0, 0.0, 1.0, 0.0, (-0.1875, 0.1875), q(0.3), q(0.5)],
@@ -791,9 +790,8 @@ def build_patch():
     pool("atmos.pool", "atmos.voice", 24, 96, VOICES_8)
 
     # ---- Channel 11: bells. A pulse-width sine and two triangles, FM from an inharmonic sine.
-    env("bell.menv", 0.0, q(0.4), 0.0, q(0.3), 1.0)
     p.add("bell.mod", "Oscillator", [0.0, 0.0, 1.0, q(21.69 / 128), 0.0, 1.0, 0.0], [SINE | KEYTRACK])
-    p.add("bell.mdepth", "Multiply", ["bell.mod", "bell.menv"])
+    p.add("bell.mdepth", "Multiply", ["bell.mod", "bell.env"])
     p.add("bell.fm", "Multiply", ["bell.mdepth", q(0.03)])
     p.add("bell.tone", "Oscillator", ["bell.fm", 0.0, q(0.7), 0.0, 0.0, q(0.5), 0.0], [SINE | KEYTRACK])
     p.add("bell.pan.r", "RandomValue", [q(0.3)])
@@ -824,8 +822,8 @@ def build_patch():
     pool("zap.pool", "zap.voice", 72, 100, VOICES_8)
 
     # ---- Channel 13: strings. Four detuned saws, two low-pass sections, slow envelope.
-    p.add("str.osc", "Oscillator", [0.0, 0.0, 1.0, 0.0, (-0.09375, 0.09375), q(0.2), q(0.35)],
-          [SAW | unison(3) | KEYTRACK | RANDOM_PHASE])
+    p.add("str.osc", "Oscillator", [0.0, 0.0, 1.0, 0.0, (-0.09375, 0.09375), q(0.25), q(0.35)],
+          [SAW | unison(2) | KEYTRACK | RANDOM_PHASE])
     p.add("str.lp", "BiquadFilter", ["str.osc", q(0.62), 0.0, 0.0], [LOWPASS])
     env("str.env", q(0.44), q(0.5), q(0.85), q(0.42), velocity("str"))
     voice("str.voice", "str.lp", "str.env")
@@ -874,12 +872,12 @@ def build_patch():
     inserts[KICK] = p.add("kick.mono", "ChannelSelect", ["route.2"], [0], shared=S)
 
     gains = {PAD: 0.4, BASS: 0.5, KICK: 0.6, SNARE: 0.3, HATS: 0.17, PERC: 0.25, LEAD: 0.36,
-             ARP: 0.3, STAB: 0.2, RISER: 0.14, ATMOS: 0.1, BELL: 0.3, IMPACT: 0.2,
+             ARP: 0.3, STAB: 0.2, RISER: 0.14, ATMOS: 0.1, BELL: 0.3, IMPACT: 0.3,
              STRINGS: 0.36, CHIME: 0.3, DRONE: 0.16}
     # The pads duck on every beat by the depth of controller 2 (a pump in the driving parts).
     p.add("pad.gain", "Multiply", ["pump.curve", q(gains[PAD])], shared=S)
     gains[PAD] = "pad.gain"
-    p.add("master", "Multiply", ["master.dc", q(0.75)], shared=S)
+    p.add("master", "Multiply", ["master.dc", q(0.625)], shared=S)
     for c in range(16):
         gain = gains[c] if isinstance(gains[c], str) else q(gains[c])
         p.add("out.%d" % c, "ChannelOutput", [inserts.get(c, "route.%d" % c), gain], shared=S)
@@ -902,7 +900,7 @@ def build_patch():
     p.add("mix.wet", "Sum", ["echo", "rev"], shared=S)
     p.add("mix.all", "Sum", ["mix.dry", "mix.wet"], shared=S)
     p.add("master.eq", "ThreeBandEq", ["mix.all", q(0.77), q(0.74), q(0.78)], shared=S)
-    p.add("master.clip", "Shaper", ["master.eq", q(0.06), q(0.72)], [0], shared=S)
+    p.add("master.clip", "Shaper", ["master.eq", q(0.16), 0.75], [0], shared=S)
     p.add("master.dc", "DcBlocker", ["master.clip", 0.99765], shared=S)
     return p
 
@@ -1007,6 +1005,246 @@ def plan(song):
             "controller_events": {"%d/%d" % k: len(v) for k, v in song.ctl.items()}}
 
 
+# ---- Sources for the compiler -----------------------------------------------------------------
+
+ROLES = {
+    "Multiply": ["signal", "gain"], "VoiceOutput": ["signal", "gain", "active"],
+    "Envelope": ["trigger", "gate", "attack", "decay", "sustain", "release", "gain"],
+    "Lfo": ["rate", "phase", "width", "amount"],
+    "Oscillator": ["fm", "phase", "width", "transpose", "fine", "amplitude", "detune"],
+    "Noise": ["colour", "amount"], "BiquadFilter": ["signal", "cutoff", "resonance", "shelf"],
+    "Panner": ["signal", "position"], "Add": ["a", "b"], "Crossfade": ["a", "b", "amount"],
+    "ChannelSelect": ["signal"], "EnvelopeActive": ["envelope"], "Controller": ["scale"],
+    "Shaper": ["signal", "drive", "level"], "ChannelBlend": ["signal", "amount"],
+    "Delay": ["signal", "time"], "EchoDelay": ["signal", "time", "feedback", "damping", "mix"],
+    "DcBlocker": ["signal", "pole"], "RandomValue": ["range"],
+    "Reverb": ["signal", "gain", "room", "damping", "mix", "width"],
+    "GraphicEq": ["signal", "hz31", "hz62", "hz125", "hz250", "hz500", "hz1k", "hz2k", "hz4k", "hz8k", "hz16k"],
+    "StateVariableFilter": ["signal", "cutoff", "resonance"], "Negate": ["signal"],
+    "SampleHold": ["signal", "rate"], "ThreeBandEq": ["signal", "low", "mid", "high"],
+    "VoiceIncrement": ["scale"], "VoiceNote": ["scale"], "VoiceVelocity": ["scale"],
+    "VoiceTrigger": ["scale"], "VoiceGate": ["scale"],
+}
+WAVES = ["sine", "saw", "square", "triangle", None, "double_triangle", "double_pulse", "random_harmonic"]
+BIQUAD_MODES = ["lowpass", "highpass", "bandpass", "bandpass_peak", "notch", None, None, "lowshelf"]
+RESPONSES = {1: "lowpass", 2: "highpass", 3: "notch", 4: "bandpass", 9: "peak"}
+CURVES = {0: "saturate", 1: "expand", 4: "sine"}
+TIME_MODES = ["tempo", "short", "medium", "long", "samples"]
+PITCH_NAMES = ["C", "C#", "D", "Eb", "E", "F", "F#", "G", "G#", "A", "Bb", "B"]
+
+
+def note_name(n):
+    return "%s%d" % (PITCH_NAMES[n % 12], n // 12 - 1)
+
+
+def fields(node):
+    """The parameter word as named fields."""
+    if not node.params:
+        return []
+    w = node.params[0]
+    t = node.type
+    out = []
+
+    def flag(name, bit):
+        if w >> bit & 1:
+            out.append((name, "true"))
+
+    if t == "Envelope":
+        for name, bit in [("voice_trigger", 4), ("voice_gate", 5), ("exponential", 6), ("level_gain", 7)]:
+            flag(name, bit)
+    elif t in ("Lfo", "Oscillator"):
+        out.append(("wave", '"%s"' % WAVES[w & 0xFF]))
+        if t == "Oscillator":
+            if (w >> 8 & 7) > 0:
+                out.append(("unison", str((w >> 8 & 7) + 1)))
+            flag("keytrack", 11)
+            flag("random_phase", 12)
+        else:
+            flag("negative", 8)
+            flag("bipolar", 9)
+            flag("tempo_sync", 11)
+    elif t == "BiquadFilter":
+        out.append(("mode", '"%s"' % BIQUAD_MODES[w & 15]))
+        flag("squared", 6)
+        flag("note_cutoff", 7)
+        if w >> 8 & 15:
+            out.append(("sections", str(2 * (w >> 8 & 15))))
+    elif t == "StateVariableFilter":
+        out.append(("response", '"%s"' % RESPONSES[w & 15]))
+        flag("squared", 6)
+        flag("note_cutoff", 7)
+        if w >> 8 & 15:
+            out.append(("stages", str(2 * (w >> 8 & 15))))
+    elif t == "Shaper":
+        out.append(("curve", '"%s"' % CURVES[w]))
+    elif t == "ChannelSelect":
+        out.append(("lane", '"left"' if w == 0 else '"right"'))
+    elif t == "Controller":
+        out.append(("controller", str(w & 127)))
+        out.append(("channel", str(w >> 7 & 15)))
+    elif t in ("Delay", "EchoDelay"):
+        out.append(("time_mode", '"%s"' % TIME_MODES[w & 15]))
+        if t == "EchoDelay":
+            flag("ping_pong", 7)
+    elif t == "SampleHold":
+        flag("track_hold", 4)
+        flag("squared", 6)
+        flag("note_cutoff", 7)
+    else:
+        raise ValueError(node.name)
+    return out
+
+
+def number_text(v):
+    f = struct.unpack("<f", struct.pack("<f", float(v)))[0]
+    text = repr(f)
+    return text if "." in text or "e" in text else text + ".0"
+
+
+def write_patch_toml(p, path):
+    pools = [n for n in p.order if p.nodes[n].type == "VoicePool"]
+    # Each pool's instrument: the per-voice nodes reachable from its template.
+    member = {}
+    instruments = []
+    for pool in pools:
+        root = p.nodes[pool].inputs[0]
+        name = root.split(".")[0]
+        seen, stack = [], [root]
+        while stack:
+            n = stack.pop(0)
+            if n in seen:
+                continue
+            seen.append(n)
+            for i in p.nodes[n].inputs:
+                if isinstance(i, str) and not p.nodes[i].shared:
+                    stack.append(i)
+        ordered = [root] + [n for n in p.order if n in seen and n != root]
+        for n in ordered:
+            member[n] = name
+        instruments.append((name, pool, ordered))
+    channel_of_route = {"route.%d" % c: CHANNEL_NAMES[c] for c in range(16)}
+    channel_of_out = {"out.%d" % c: CHANNEL_NAMES[c] for c in range(16)}
+
+    def ref(name, scope):
+        if not isinstance(name, str):
+            if isinstance(name, tuple):
+                return "[%s, %s]" % (number_text(name[0]), number_text(name[1]))
+            return number_text(name)
+        if name in channel_of_route:
+            return '"%s.pools"' % channel_of_route[name]
+        if name in channel_of_out:
+            return '"%s"' % channel_of_out[name]
+        if name in member:
+            assert member[name] == scope, (name, scope)
+            return '"%s"' % name.split(".", 1)[1].replace(".", "_")
+        return '"%s"' % name.replace(".", "_")
+
+    def node_line(name, scope):
+        node = p.nodes[name]
+        local = name.split(".", 1)[1].replace(".", "_") if scope else name.replace(".", "_")
+        parts = ['type = "%s"' % node.type]
+        if node.type == "Sum":
+            parts.append("inputs = [%s]" % ", ".join(ref(i, scope) for i in node.inputs))
+        else:
+            for role, i in zip(ROLES[node.type], node.inputs):
+                parts.append("%s = %s" % (role, ref(i, scope)))
+        parts += ["%s = %s" % kv for kv in fields(node)]
+        return "%s = { %s }" % (local, ", ".join(parts))
+
+    lines = ["# The soundtrack's patch: sixteen channels of instruments and the mix.",
+             "# Written by src/music/generate.py --toml src/music; edit the generator, not this file.", ""]
+    master = p.nodes["master"]
+    lines.append("master = { type = \"Multiply\", signal = %s, gain = %s }" % (ref(master.inputs[0], None), ref(master.inputs[1], None)))
+    route_pools = {}
+    for c in range(16):
+        route_pools[c] = p.nodes["route.%d" % c].inputs
+    for c in range(16):
+        out = p.nodes["out.%d" % c]
+        lines += ["", "[channels.%s]" % CHANNEL_NAMES[c], "number = %d" % c, "volume = %s" % ref(out.inputs[1], None)]
+        if out.inputs[0] != "route.%d" % c:
+            lines.append("signal = %s" % ref(out.inputs[0], None))
+        entries = []
+        for pool in route_pools[c]:
+            node = p.nodes[pool]
+            keys, flags = node.params
+            low, high = keys & 255, keys >> 8
+            voices = 64 >> (flags >> 13 & 3)
+            entries.append('    { instrument = "%s", keys = "%s..%s", voices = %d },' % (
+                node.inputs[0].split(".")[0], note_name(low), note_name(high), voices))
+        lines += ["pools = ["] + entries + ["]"]
+    lines += ["", "[nodes]"]
+    skip = {"master"} | set(channel_of_route) | set(channel_of_out)
+    for name in p.order:
+        node = p.nodes[name]
+        if name in skip or name in member or node.type == "VoicePool":
+            continue
+        assert node.shared, name
+        lines.append(node_line(name, None))
+    for name, pool, ordered in instruments:
+        lines += ["", "[instruments.%s]" % name]
+        for n in ordered:
+            lines.append(node_line(n, name))
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+PATTERN_TICKS_PER_BEAT = 384
+
+
+def pattern_tick(s):
+    """The first pattern tick (384 to the beat) that falls in sequencer tick s."""
+    return -(-s * 512 // 441)
+
+
+def position(k):
+    bar, rest = divmod(k, 4 * PATTERN_TICKS_PER_BEAT)
+    beat, tick = divmod(rest, PATTERN_TICKS_PER_BEAT)
+    return "%d:%d:%d" % (bar + 1, beat + 1, tick)
+
+
+def write_song_toml(song, path):
+    lines = ["# The soundtrack's song: notes per channel and section, and the controller automation.",
+             "# Written by src/music/generate.py --toml src/music; edit the generator, not this file.",
+             "# Positions count 384 ticks to the beat, so that every event lands on the sequencer",
+             "# tick chosen for it (a clock tick of the pictures is 48 of them).", "",
+             "tempo = %s" % TEMPO, "ticks_per_beat = %d" % PATTERN_TICKS_PER_BEAT, "length = %d # samples" % SONG_FRAMES,
+             "", "[channels]"]
+    lines += ["%s = %d" % (CHANNEL_NAMES[c], c) for c in range(16)]
+    arrangement = []
+    lines += ["", "[patterns]"]
+    for c in range(16):
+        for name, a, e, _, _ in SECTIONS:
+            notes = [n for n in song.notes[c] if seq(a) <= n[0] < (seq(e) if e < 3679 else LAST_SEQ_TICK + 1)]
+            if not notes:
+                continue
+            origin = pattern_tick(notes[0][0])
+            tokens, bar = [], None
+            for i, (on, off, n, v) in enumerate(notes):
+                k_on, k_off = pattern_tick(on), pattern_tick(off)
+                this_bar = on * 64 // (SAMPLES_PER_CLOCK * BAR)
+                if bar is not None and this_bar != bar:
+                    tokens.append("|\n")
+                bar = this_bar
+                tokens.append("%s:%d@%d&" % (note_name(n), k_off - k_on, v))
+                if i + 1 < len(notes):
+                    gap = pattern_tick(notes[i + 1][0]) - k_on
+                    if gap:
+                        tokens.append("r:%d" % gap)
+            text = " ".join(tokens).replace(" |\n ", " |\n")
+            pname = "%s_%s" % (name, CHANNEL_NAMES[c])
+            lines.append('%s = """\n%s"""' % (pname, text + "\n"))
+            arrangement.append((origin, CHANNEL_NAMES[c], pname))
+    for origin, ch, pname in sorted(arrangement, key=lambda x: (x[1], x[0])):
+        lines += ["", "[[arrangement]]", 'at = "%s"' % position(origin), 'channel = "%s"' % ch, 'play = "%s"' % pname]
+    for (ch, ctl), events in sorted(song.ctl.items()):
+        lines += ["", "[[automation]]", 'channel = "%s"' % CHANNEL_NAMES[ch], "controller = %d" % ctl, "points = ["]
+        for k in range(0, len(events), 6):
+            lines.append("    " + " ".join('"%s = %d",' % (position(pattern_tick(t)), v) for t, v in events[k:k + 6]))
+        lines.append("]")
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
 def main(argv):
     song = compose()
     patch = build_patch()
@@ -1021,6 +1259,10 @@ def main(argv):
         stats["notes"] = sum(len(v) for v in song.notes.values())
         stats["controller events"] = sum(len(v) for v in song.ctl.values())
         print(json.dumps(stats))
+    if "--toml" in argv:
+        out = argv[argv.index("--toml") + 1]
+        write_patch_toml(patch, os.path.join(out, "patch.toml"))
+        write_song_toml(song, os.path.join(out, "song.toml"))
     if "--plan" in argv:
         print(json.dumps(plan(song), indent=1))
     return 0
