@@ -343,7 +343,10 @@ def compose():
         r = bass_root(b)
         s.add(BASS, b * BAR, 22, r, 88)
         nxt = bass_root(b + 1)
-        s.add(BASS, b * BAR + 24, 6, nearest((r + (2 if nxt > r else -2)) % 12, r), 70)
+        step = r + (2 if nxt > r else -2)
+        if step % 12 not in SCALE:
+            step += 1 if nxt > r else -1
+        s.add(BASS, b * BAR + 24, 6, step, 70)
     s.add(BASS, 2300, 4 * BAR, note("F1"), 96)
     for b in bars(108, 111):
         s.add(BASS, b * BAR, BAR - 2, bass_root(b), 82)
@@ -992,9 +995,17 @@ def assemble_song(song):
 
 def plan(song):
     rows = []
+    tonal = [PAD, BASS, LEAD, ARP, STAB, BELL, STRINGS, CHIME, DRONE, ATMOS]
     for name, a, e, picture, music in SECTIONS:
+        classes = {}
+        for c in tonal:
+            for on, _, n, _ in song.notes[c]:
+                if seq(a) <= on < seq(e):
+                    classes[PITCH_NAMES[n % 12]] = classes.get(PITCH_NAMES[n % 12], 0) + 1
+        in_key = sum(v for k, v in classes.items() if PITCH_NAMES.index(k) in SCALE)
         rows.append({"section": name, "ticks": [a, e], "bars": [a / BAR, e / BAR], "picture": picture,
-                     "music": music, "flashes": [f for f in FLASHES if a <= f < e]})
+                     "music": music, "flashes": [f for f in FLASHES if a <= f < e],
+                     "pitch classes": classes, "in D minor / F major": "%d of %d" % (in_key, sum(classes.values()))})
     accents = []
     for f in FLASHES:
         target = f * SAMPLES_PER_CLOCK / SAMPLES_PER_TICK
@@ -1261,6 +1272,7 @@ def main(argv):
         print(json.dumps(stats))
     if "--toml" in argv:
         out = argv[argv.index("--toml") + 1]
+        os.makedirs(out, exist_ok=True)
         write_patch_toml(patch, os.path.join(out, "patch.toml"))
         write_song_toml(song, os.path.join(out, "song.toml"))
     if "--plan" in argv:
