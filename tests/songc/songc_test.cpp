@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <regex>
@@ -277,6 +280,18 @@ TEST(Songc, BuiltSongStreamsComeInChannelOrder) {
     }
     EXPECT_EQ(readStreamWord(at), kEndOfStreams);
     releaseDecodedSong(&song);
+    // A note shorter than a sequencer tick (1/960 beat is 0.34 of one) ends one tick after it
+    // starts, not before: its note-off comes first in the stream order.
+    std::vector<uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(
+        compileSong("ticks_per_beat = 960\n[patterns]\np = \"C4:1\"\n[[arrangement]]\nat = \"1:1:0\"\n"
+                    "channel = 0\nplay = \"p\"",
+                    "s.toml", nullptr, &bytes, &error))
+        << error;
+    ASSERT_EQ(decodeSong(bytes.data(), bytes.size(), &song), 1);
+    EXPECT_EQ(eventTick(song.streams + 4, 1, 0), 1u);
+    releaseDecodedSong(&song);
 }
 
 int crossings(const std::vector<float>& frames, int lane, size_t from, size_t count) {
@@ -376,6 +391,32 @@ TEST(Songc, MidiFileImportsAsSongSource) {
     EXPECT_TRUE(compileSong(text, "import.toml", nullptr, &bytes, &error)) << error;
     EXPECT_FALSE(
         importMidi(std::string(QUORLAX_SOURCE_DIR) + "/src/music/song.toml", &text, &warnings, &error));
+}
+
+TEST(Songc, CommandReportsBadInputByLineAndExitCode) {
+    const std::string songc = std::string(QUORLAX_BIN_DIR) + "/songc ";
+    const std::string music = std::string(QUORLAX_SOURCE_DIR) + "/src/music/";
+    const struct {
+        std::string arguments;
+        int code;
+    } cases[] = {
+        {"--patch " + music + "patch.toml --song " + music + "song.toml --stats", 0},
+        {"--song " + music + "patch.toml", 1},
+        {"--dump " + music + "song.toml", 1},
+        {"--import-midi " + music + "song.toml", 1},
+        {"--patch", 2},
+        {"", 2},
+    };
+    for (const auto& c : cases) {
+        const int status = std::system((songc + c.arguments + " >/dev/null 2>&1").c_str());
+        EXPECT_EQ(WEXITSTATUS(status), c.code) << c.arguments;
+    }
+    FILE* pipe = popen((songc + "--song " + music + "patch.toml 2>&1").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[512] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, pipe), nullptr);
+    pclose(pipe);
+    EXPECT_TRUE(std::regex_search(line, std::regex("^" + music + "patch.toml:[0-9]+: "))) << line;
 }
 
 } // namespace

@@ -21,10 +21,11 @@
 #include <vector>
 
 const char* const kWavUsage =
-    "  wav [--frames N] [--channels LIST] [--song S.toml] [--patch P.toml] OUT.wav\n"
+    "  wav [--frames N] [--channels LIST] OUT.wav\n"
     "      Renders the built-in song at full speed into OUT.wav (IEEE float, stereo, 44,100 Hz,\n"
-    "      32 bits): the song's whole length, or its first N frames. --song and --patch render\n"
-    "      music sources instead (compiled here; the one not given stays the built-in one).\n"
+    "      32 bits): the song's whole length, or its first N frames. With --song S.toml and/or\n"
+    "      --patch P.toml it renders music sources instead, compiled here (the one not given\n"
+    "      stays the built-in one; a source error is printed as file:line: message, exit 1).\n"
     "      --channels renders only the listed channels (0-15, e.g. 0,2,5-7) with their share\n"
     "      of the shared effects.";
 

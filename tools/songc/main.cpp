@@ -97,15 +97,18 @@ int main(int argc, char** argv) {
     if (!dumpPath.empty()) {
         std::string bytes;
         if (!readFile(dumpPath, &bytes, &error)) return fail(error);
-        const bool isPatch = bytes.size() == size_t(kPatchWordCount) * 2;
-        if (isPatch) {
+        // A patch is exactly kPatchWordCount words; a song of that size is tried as a song too.
+        const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+        bool done = false;
+        if (bytes.size() == size_t(kPatchWordCount) * 2) {
             std::vector<uint16_t> words(kPatchWordCount);
-            for (int i = 0; i < kPatchWordCount; ++i)
-                words[i] = uint16_t(uint8_t(bytes[2 * i]) | uint8_t(bytes[2 * i + 1]) << 8);
-            if (!dumpPatch(words.data(), &text, &error)) return fail(dumpPath + ": " + error);
-        } else if (!dumpSong(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &text, &error)) {
-            return fail(dumpPath + ": " + error);
+            for (int i = 0; i < kPatchWordCount; ++i) words[i] = uint16_t(data[2 * i] | data[2 * i + 1] << 8);
+            std::string songError;
+            done = dumpPatch(words.data(), &text, &error) || dumpSong(data, bytes.size(), &text, &songError);
+        } else {
+            done = dumpSong(data, bytes.size(), &text, &error);
         }
+        if (!done) return fail(dumpPath + ": " + error);
         std::fputs(text.c_str(), stdout);
         return 0;
     }

@@ -17,6 +17,7 @@ namespace {
 constexpr uint32_t kLastTick = 0xFFFFFF;
 constexpr size_t kMaxStreamEvents = 0xFFFF;
 constexpr int kNoteOffQueue = 32, kNoteOnQueue = 48;
+constexpr size_t kMaxEvents = 8000000;
 
 struct PatternNote {
     int64_t at, length;
@@ -85,22 +86,34 @@ struct SongCompiler {
         return true;
     }
 
-    // The source line of offset `at` in a string value (multi-line strings start on the line
-    // after their opening quotes).
-    int lineInString(const toml::node& value, const std::string& content, size_t at) {
+    // Source lines inside a string value, counted forward as its tokens are read: one pass
+    // over the string, however many tokens it holds.
+    struct LineCounter {
+        int line;
+        size_t counted;
+        const std::string* content;
+        int at(size_t offset) {
+            for (; counted < offset && counted < content->size(); ++counted)
+                line += (*content)[counted] == '\n';
+            return line;
+        }
+    };
+
+    // Multi-line strings start on the line after their opening quotes.
+    LineCounter linesOf(const toml::node& value, const std::string& content) {
         const auto begin = value.source().begin;
         int line = int(begin.line);
         size_t offset = 0;
-        for (uint32_t l = 1; l < begin.line && offset != std::string::npos; ++l)
-            offset = text->find('\n', offset) + 1;
-        if (offset != std::string::npos) {
-            offset += begin.column - 1;
-            if (text->compare(offset, 3, "\"\"\"") == 0 || text->compare(offset, 3, "'''") == 0) {
-                size_t after = offset + 3;
-                if (text->compare(after, 1, "\n") == 0 || text->compare(after, 2, "\r\n") == 0) ++line;
-            }
+        for (uint32_t l = 1; l < begin.line && offset < text->size(); ++l) {
+            const size_t newline = text->find('\n', offset);
+            offset = newline == std::string::npos ? text->size() : newline + 1;
         }
-        return line + int(std::count(content.begin(), content.begin() + std::min(at, content.size()), '\n'));
+        offset += begin.column - 1;
+        if (offset + 4 <= text->size() &&
+            (text->compare(offset, 3, "\"\"\"") == 0 || text->compare(offset, 3, "\'\'\'") == 0) &&
+            ((*text)[offset + 3] == '\n' || (*text)[offset + 3] == '\r'))
+            ++line;
+        return {line, 0, &content};
     }
 
     bool parseLength(const std::string& token, size_t& i, int line, int64_t* length) {
@@ -148,6 +161,7 @@ struct SongCompiler {
         int64_t at = 0, length = ticksPerBeat;
         int velocity = 100;
         const std::string& s = *content;
+        LineCounter lines = linesOf(*notesNode, s);
         size_t start = 0;
         while (start < s.size()) {
             if (s[start] == ' ' || s[start] == '\t' || s[start] == '\n' || s[start] == '\r' ||
@@ -160,7 +174,7 @@ struct SongCompiler {
                    s[end] != ',' && s[end] != '|')
                 ++end;
             const std::string token = s.substr(start, end - start);
-            const int line = lineInString(*notesNode, s, start);
+            const int line = lines.at(start);
             start = end;
             if (token.rfind("cc", 0) == 0) {
                 const size_t equals = token.find('=');
@@ -231,6 +245,8 @@ struct SongCompiler {
     }
 
     bool place(uint32_t* tickOut, int64_t position, int line) {
+        // Far more than sixteen channels' streams can hold; stops a runaway repeat early.
+        if (placed.size() > kMaxEvents) return fail(line, "more than 8,000,000 events in all");
         const int64_t tick = sequencerTick(position);
         if (tick > int64_t(kLastTick))
             return fail(line, "time past the last tick a song can hold (" + std::to_string(kLastTick) + ")");
@@ -433,12 +449,13 @@ struct SongCompiler {
             const toml::node* eventsNode = table->get("events");
             const auto events = eventsNode ? eventsNode->value<std::string>() : std::nullopt;
             if (!events) return fail(line, "a stream needs events = \"tick value, ...\"");
+            LineCounter lines = linesOf(*eventsNode, *events);
             size_t from = 0;
             while (from < events->size()) {
                 size_t end = events->find(',', from);
                 if (end == std::string::npos) end = events->size();
                 const std::string part = events->substr(from, end - from);
-                const int eventLine = lineInString(*eventsNode, *events, from);
+                const int eventLine = lines.at(from);
                 from = end + 1;
                 std::vector<std::string> fields;
                 size_t at = 0;
