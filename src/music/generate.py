@@ -871,8 +871,9 @@ def build_patch():
     p.add("str.time", "Add", ["str.sweep", 480.0], shared=S)
     p.add("str.delay", "Delay", ["route.13", "str.time"], [4], shared=S)
     inserts[STRINGS] = p.add("str.chorus", "Crossfade", ["route.13", "str.delay", 0.5], shared=S)
-    # Kick: the left lane to both sides (the kick is mono by construction; this keeps it so).
-    inserts[KICK] = p.add("kick.mono", "ChannelSelect", ["route.2"], [0], shared=S)
+    # Risers: the left lane of their stereo noise on both sides, a narrow sweep that the
+    # reverb then widens.
+    inserts[RISER] = p.add("riser.mono", "ChannelSelect", ["route.9"], [0], shared=S)
 
     gains = {PAD: 0.4, BASS: 0.5, KICK: 0.6, SNARE: 0.3, HATS: 0.17, PERC: 0.25, LEAD: 0.36,
              ARP: 0.3, STAB: 0.2, RISER: 0.14, ATMOS: 0.1, BELL: 0.3, IMPACT: 0.3,

@@ -21,7 +21,7 @@
 #include <vector>
 
 const char* const kWavUsage =
-    "  wav [--frames N] [--channels LIST] OUT.wav\n"
+    "  wav [--frames N] OUT.wav\n"
     "      Renders the built-in song at full speed into OUT.wav (IEEE float, stereo, 44,100 Hz,\n"
     "      32 bits): the song's whole length, or its first N frames. With --song S.toml and/or\n"
     "      --patch P.toml it renders music sources instead, compiled here (the one not given\n"
