@@ -29,7 +29,9 @@ const char* const kWavUsage =
     "      Renders the built-in song at full speed into OUT.wav (IEEE float, stereo, 44,100 Hz,\n"
     "      32 bits): the song's whole length, or its first N frames. With --song S.toml and/or\n"
     "      --patch P.toml it renders music sources instead, compiled here (the one not given\n"
-    "      stays the built-in one; a source error is printed as file:line: message, exit 1).";
+    "      stays the built-in one; a source error is printed as file:line: message, exit 1).\n"
+    "      --channels renders only the listed channels (0-15, e.g. 0,2,5-7) with their share\n"
+    "      of the shared effects.";
 
 namespace {
 
@@ -47,6 +49,39 @@ bool parseFrames(const char* text, uint32_t* frames) {
     if (errno != 0 || end == text || *end != '\0' || text[0] == '-' || value > UINT32_MAX) return false;
     *frames = static_cast<uint32_t>(value);
     return true;
+}
+
+// A channel list such as "0,2,5-7" as a bit mask; false when it is not one.
+bool parseChannels(const char* text, uint32_t* mask) {
+    *mask = 0;
+    const char* at = text;
+    while (true) {
+        char* end = nullptr;
+        const long first = std::strtol(at, &end, 10);
+        long last = first;
+        if (end == at || first < 0 || first >= kChannelCount) return false;
+        if (*end == '-') {
+            at = end + 1;
+            last = std::strtol(at, &end, 10);
+            if (end == at || last < first || last >= kChannelCount) return false;
+        }
+        for (long c = first; c <= last; ++c) *mask |= 1u << c;
+        if (*end == '\0') return true;
+        if (*end != ',') return false;
+        at = end + 1;
+    }
+}
+
+// The patch with every channel outside `mask` silenced: its output record keeps its size and
+// place but takes a type without a processor, so neither it nor anything only it feeds is
+// evaluated.
+void silenceChannels(uint16_t* words, uint32_t mask) {
+    constexpr int32_t kSilentType = 10;
+    for (int32_t c = 0; c < kChannelCount; ++c) {
+        uint16_t& header = words[channelOutputIndex(c)];
+        if (!(mask >> c & 1))
+            header = recordHeader(kSilentType, recordInputCount(header), recordShared(header));
+    }
 }
 
 void drawProgress(uint32_t done, uint32_t total) {
@@ -108,6 +143,7 @@ int runWavCommand(int argc, char** argv) {
     const char* songPath = nullptr;
     const char* patchPath = nullptr;
     uint32_t frameLimit = UINT32_MAX;
+    uint32_t channelMask = 0xFFFF;
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::printf("usage: quorlax-capture\n%s\n", kWavUsage);
@@ -116,6 +152,10 @@ int runWavCommand(int argc, char** argv) {
         if (std::strcmp(argv[i], "--frames") == 0) {
             if (i + 1 >= argc || !parseFrames(argv[i + 1], &frameLimit))
                 return usageError("--frames needs a whole number of frames", "");
+            ++i;
+        } else if (std::strcmp(argv[i], "--channels") == 0) {
+            if (i + 1 >= argc || !parseChannels(argv[i + 1], &channelMask))
+                return usageError("--channels needs a list of channels 0-15 such as 0,2,5-7", "");
             ++i;
         } else if (std::strcmp(argv[i], "--song") == 0 || std::strcmp(argv[i], "--patch") == 0) {
             if (i + 1 >= argc) return usageError("missing source path after ", argv[i]);
@@ -146,6 +186,7 @@ int runWavCommand(int argc, char** argv) {
     output.descriptor = -1;
 
     const SongHeader& header = sequencer().song.header;
+    silenceChannels(patchWords.data(), channelMask);
     if (!prepareSynth(songData.data(), songData.size(), patchWords.data())) {
         std::fclose(file);
         discardOutputFile(&output);
