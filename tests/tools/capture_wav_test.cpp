@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -29,11 +30,12 @@ TEST(CaptureWavTest, WritesTheWholeSongAsTheSynthesizerRendersIt) {
     const std::string path = ::testing::TempDir() + "song.wav";
     const ToolRun run = runCapture("wav " + path);
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    // One line, no progress bar when stdout is not a terminal.
+    // The bank line on stderr and one summary line, no progress bar when stdout is not a terminal.
     EXPECT_EQ(run.output.find('\r'), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.rfind("quorlax-capture wav: ", 0), 0u) << run.output;
     EXPECT_NE(run.output.find("220.72 s of audio in"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("x real time\n"), std::string::npos) << run.output;
-    EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << run.output;
+    EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 2) << run.output;
 
     WavFile wav;
     ASSERT_EQ(readWavFile(path.c_str(), &wav), "");
