@@ -64,8 +64,8 @@ uint32_t unicodeForAnsiCode(int32_t code) {
     return static_cast<uint32_t>(code);
 }
 
-int32_t matchGlyphFace(const char* faceName, int32_t bold, char* family, size_t familySize, char* path,
-                       size_t pathSize, int32_t* faceIndex) {
+int32_t matchGlyphFace(FcConfig* config, const char* faceName, int32_t bold, char* family,
+                       size_t familySize, char* path, size_t pathSize, int32_t* faceIndex) {
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return 0;
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(faceName ? faceName : ""));
@@ -74,10 +74,10 @@ int32_t matchGlyphFace(const char* faceName, int32_t bold, char* family, size_t 
     // Ranked after the family: it only decides when the named face is missing.
     FcPatternAddInteger(pattern, FC_SPACING, FC_MONO);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(config, pattern, &result);
     FcPatternDestroy(pattern);
     if (!match) return 0;
     FcChar8* file = nullptr;
@@ -95,13 +95,17 @@ int32_t matchGlyphFace(const char* faceName, int32_t bold, char* family, size_t 
     return found;
 }
 
-// Fontconfig is only needed to find the face's file: it is set up for the lookup and taken down
-// after it, so nothing of it outlives the call.
+// Fontconfig is only needed to find the face's file. The lookup loads a configuration of its own
+// and destroys it after the call, so nothing of it outlives the call; the library's global state
+// is left alone, since other users in the process (GTK's dialog, through Pango) keep using it and
+// FcFini under them aborts.
 int32_t resolveGlyphFace(const char* faceName, int32_t bold, char* family, size_t familySize, char* path,
                          size_t pathSize, int32_t* faceIndex) {
-    if (!FcInit()) return 0;
-    const int32_t found = matchGlyphFace(faceName, bold, family, familySize, path, pathSize, faceIndex);
-    FcFini();
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    if (!config) return 0;
+    const int32_t found =
+        matchGlyphFace(config, faceName, bold, family, familySize, path, pathSize, faceIndex);
+    FcConfigDestroy(config);
     return found;
 }
 
