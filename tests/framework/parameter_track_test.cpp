@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
-#include <cmath>
-#include <cstring>
 #include <limits>
 #include <vector>
 

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 TEST(Text, CompareIsUnsignedAndIncludesTheTerminator) {
     EXPECT_EQ(compareText("abc", "abc"), 0);
     EXPECT_EQ(compareText("ab", "abc"), -1);

@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <vector>
-
 namespace {
 
 class TrackData : public ::testing::Test {
@@ -32,20 +29,6 @@ class TrackData : public ::testing::Test {
 };
 
 } // namespace
-
-TEST_F(TrackData, SceneSelectorIsAStepFunction) {
-    const float starts[] = {0, 636, 892, 1402, 1661, 1916, 2048, 2300};
-    for (int32_t scene = 0; scene < 8; ++scene) {
-        EXPECT_EQ(at("scene", starts[scene]), static_cast<float>(scene)) << starts[scene];
-        EXPECT_EQ(at("scene", starts[scene] + 0.5f), static_cast<float>(scene)) << starts[scene];
-        if (scene > 0) {
-            EXPECT_EQ(at("scene", starts[scene] - 0.01f), static_cast<float>(scene - 1)) << starts[scene];
-        }
-    }
-    EXPECT_EQ(at("scene", 635.99f), 0.0f);
-    EXPECT_EQ(at("scene", 3678.65f), 7.0f);
-    EXPECT_EQ(at("scene", -0.5f), 0.0f);
-}
 
 TEST_F(TrackData, WorkedValues) {
     EXPECT_EQ(at("scenetime", 318.0f), 0.5f);

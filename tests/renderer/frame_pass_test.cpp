@@ -6,7 +6,6 @@
 #include "support/gl_test.h"
 #include "support/shader_probe.h"
 
-#include <cmath>
 #include <string>
 #include <vector>
 

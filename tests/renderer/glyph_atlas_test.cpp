@@ -5,7 +5,7 @@
 #include "support/gl_test.h"
 #include "support/memory_guards.h"
 
-#include <algorithm>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -107,10 +107,9 @@ TEST_F(FakeRasteriser, TwoHundredFiftySevenPassesWithTheAlignmentChangeAfterCode
     };
     for (const Expected& e : expected) {
         const GlyphCall& call = glyphCalls[e.pass];
-        EXPECT_EQ(call.code, e.call.code) << e.pass;
-        EXPECT_EQ(call.x, e.call.x) << e.pass;
-        EXPECT_EQ(call.y, e.call.y) << e.pass;
-        EXPECT_EQ(call.alignment, e.call.alignment) << e.pass;
+        EXPECT_EQ(std::tie(call.code, call.x, call.y, call.alignment),
+                  std::tie(e.call.code, e.call.x, e.call.y, e.call.alignment))
+            << e.pass;
     }
 }
 

@@ -5,20 +5,7 @@
 #include "renderer/renderer.h"
 #include "support/gl_test.h"
 
-#include <bit>
-#include <cstring>
-#include <string>
-
 namespace {
-
-int lookupsMade = 0;
-int failingSlot = -1;
-
-GlProc failingLookup(const char*) {
-    int slot = lookupsMade++;
-    if (slot == failingSlot) return nullptr;
-    return reinterpret_cast<GlProc>(&failingLookup); // any non-null address
-}
 
 struct RecordsFixture : GlTest {
     RendererSettings settings{};

@@ -24,6 +24,12 @@ std::string expanded(const char* text) {
     return copy;
 }
 
+int countOf(const std::string& text, const std::string& what) {
+    int count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+    return count;
+}
+
 } // namespace
 
 TEST(ReplaceAll, ReplacesEveryOccurrenceOfTheInputOnly) {
@@ -77,8 +83,7 @@ TEST(ReplaceAll, ReplacesTheStateBlockAndRejectsNullArguments) {
 TEST(ExpandIncludes, LibrariesReplaceTheirLinesAndTheNewlineStays) {
     LeakGuard leaks;
     struct Case {
-        const char* text;
-        std::string result;
+        std::string text, result;
     } cases[] = {
         {"#version 430\n#include\"common.inl\"\n#include\"postprocess.inl\"\nvoid main() {}\n",
          "#version 430\n" + common() + "\n" + postprocess() + "\nvoid main() {}\n"},
@@ -90,30 +95,16 @@ TEST(ExpandIncludes, LibrariesReplaceTheirLinesAndTheNewlineStays) {
         {"#include \"common.inl\"\nX", common() + "\nX"},
         // The line without a newline after it ends at the end of the text.
         {"X\n#include\"postprocess.inl\"", "X\n" + postprocess()},
+        // Only the first 255 characters of a longer line are the include line.
+        {"#include\"common.inl\"//" + std::string(278, 'x') + "\nY", common() + std::string(45, 'x') + "\nY"},
+        // An unknown name stays; later includes still expand; names are case-sensitive.
+        {"#include\"other.inl\"\n#include\"common.inl\"\nX\n#include\"Common.inl\"\n",
+         "#include\"other.inl\"\n" + common() + "\nX\n#include\"Common.inl\"\n"},
+        // A missing or empty quoted name ends the expansion.
+        {"#include common.inl\n#include\"common.inl\"\n", "#include common.inl\n#include\"common.inl\"\n"},
+        {"#include\"\"\n#include\"common.inl\"\n", "#include\"\"\n#include\"common.inl\"\n"},
     };
-    for (const Case& c : cases) EXPECT_EQ(expanded(c.text), c.result) << c.text;
-}
-
-TEST(ExpandIncludes, IncludeLineLongerThan255IsCut) {
-    std::string line = "#include\"common.inl\"//" + std::string(278, 'x');
-    ASSERT_EQ(line.size(), 300u);
-    std::string text = line + "\nvoid main() {}\n";
-    // The first 255 characters are the include line; the other 45 stay after the library.
-    EXPECT_EQ(expanded(text.c_str()), common() + std::string(45, 'x') + "\nvoid main() {}\n");
-}
-
-TEST(ExpandIncludes, UnknownNameStaysAndLaterIncludesStillExpand) {
-    const char* unknownOnly = "#include\"other.inl\"\nvoid main() {}\n";
-    EXPECT_EQ(expandIncludes(unknownOnly), unknownOnly);
-    EXPECT_EQ(expanded("#include\"other.inl\"\n#include\"common.inl\"\nX\n#include\"Common.inl\"\n"),
-              "#include\"other.inl\"\n" + common() + "\nX\n#include\"Common.inl\"\n");
-}
-
-TEST(ExpandIncludes, MissingQuotedNameEndsTheExpansion) {
-    const char* text = "#include common.inl\n#include\"common.inl\"\n";
-    EXPECT_EQ(expandIncludes(text), text);
-    const char* emptyName = "#include\"\"\n#include\"common.inl\"\n";
-    EXPECT_EQ(expandIncludes(emptyName), emptyName);
+    for (const Case& c : cases) EXPECT_EQ(expanded(c.text.c_str()), c.result) << c.text;
 }
 
 TEST(ExpandIncludes, AllocationFailureKeepsWhatWasExpandedAndLeaksNothing) {
@@ -121,6 +112,25 @@ TEST(ExpandIncludes, AllocationFailureKeepsWhatWasExpandedAndLeaksNothing) {
     FailingAllocations failing(1, 1); // the second replacement fails
     EXPECT_EQ(expanded("#include\"common.inl\"\n#include\"postprocess.inl\"\n"),
               common() + "\n#include\"postprocess.inl\"\n");
+}
+
+// Past sixteen expansions the include lines stay for the compiler, so a text made of include lines
+// cannot make the expansion copy the growing text thousands of times.
+TEST(ExpandIncludes, LinesPastTheSixteenthExpansionStayForTheCompiler) {
+    const struct {
+        int lines;
+        int left;
+    } cases[] = {{2, 0}, {16, 0}, {17, 1}, {600, 584}};
+    const std::string library = includeLibrary()[0].text;
+    for (const auto& c : cases) {
+        std::string text;
+        // Each line differs and none starts another, so each takes an expansion of its own.
+        for (int i = 0; i < c.lines; ++i)
+            text += "#include \"common.inl\" // " + std::to_string(1000 + i) + "\n";
+        const std::string result = expanded(text.c_str());
+        EXPECT_EQ(countOf(result, "#include"), c.left) << c.lines << " lines";
+        EXPECT_EQ(countOf(result, library), c.lines - c.left) << c.lines << " lines";
+    }
 }
 
 class BuildSceneProgram : public GlTest {};

@@ -4,9 +4,6 @@
 #include "support/shader_probe.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 

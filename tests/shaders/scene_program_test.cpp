@@ -2,8 +2,8 @@
 #include "framework/memory.h"
 #include "renderer/gl_entries.h"
 #include "renderer/shader_assembly.h"
+#include "shared/scene_stage.h"
 #include "support/gl_test.h"
-#include "support/scene_stage.h"
 #include "support/shader_probe.h"
 
 #include <string>

@@ -1,5 +1,5 @@
-// The song compiler: bad sources, round trips through --dump, the layout of the built blobs,
-// a compiled song rendered by the synthesizer, and MIDI import.
+// The song compiler: bad sources, round trips through --dump, the built song streams, a compiled
+// song rendered by the synthesizer, and MIDI import.
 #include "songc/songc.h"
 
 #include "synth/builtin_song.h"
@@ -11,7 +11,6 @@
 
 #include <sys/wait.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -168,24 +167,13 @@ TEST(Songc, BadSourcesAreRejectedWithTheirLine) {
     }
 }
 
-TEST(Songc, TruncatedOrBinaryInputFailsCleanly) {
-    std::mt19937 random(7);
-    std::string noise(600, '\0');
-    for (char& c : noise) c = char(random());
-    std::string error;
-    for (const std::string& text :
-         {sourceFile("src/music/patch.toml"), sourceFile("src/music/song.toml"), noise}) {
-        for (size_t cut = 0; cut < text.size(); cut += 61) {
-            std::vector<uint16_t> words;
-            std::vector<uint8_t> bytes;
-            compilePatch(text.substr(0, cut), "p.toml", &words, &error);
-            compileSong(text.substr(0, cut), "s.toml", nullptr, &bytes, &error);
-        }
-    }
+// Parsing truncated and random sources is left to the fuzzers; the dumps must refuse cut blobs.
+TEST(Songc, DumpRefusesTruncatedOrRandomBlobs) {
     size_t size = 0;
     const uint8_t* song = builtinSongBytes(&size);
-    std::string text;
+    std::string text, error;
     for (size_t cut = 0; cut < size; cut += 13) EXPECT_FALSE(dumpSong(song, cut, &text, &error)) << cut;
+    std::mt19937 random(7);
     std::vector<uint16_t> words(kPatchWordCount);
     for (uint16_t& word : words) word = uint16_t(random());
     EXPECT_FALSE(dumpPatch(words.data(), &text, &error));
@@ -211,49 +199,6 @@ TEST(Songc, DumpCompilesBackToTheSameBlobs) {
     EXPECT_EQ(std::vector<uint8_t>(song, song + size), builtin.song);
     EXPECT_EQ(std::vector<uint16_t>(builtinPatchWords(), builtinPatchWords() + kPatchWordCount),
               builtin.patch);
-}
-
-TEST(Songc, BuiltPatchesKeepTheLayout) {
-    for (const std::string& patchText : {sourceFile("src/music/patch.toml"), docsExample(0)}) {
-        std::vector<uint16_t> w;
-        std::string error;
-        ASSERT_TRUE(compilePatch(patchText, "p.toml", &w, &error)) << error;
-        EXPECT_EQ(w[0] >> 8, 0x82) << "master: shared, two inputs";
-        int route = 51, end = 0;
-        for (int c = 0; c < 16; ++c) {
-            EXPECT_EQ(w[3 * (c + 1)], 0x8201) << "shared ChannelOutput with two inputs at " << 3 * (c + 1);
-            EXPECT_EQ(w[route] & 0x807F, 0x8002) << "routing Sum at " << route;
-            for (int k = 0; k < ((w[route] >> 8) & 0x7F); ++k) {
-                const int pool = w[route + 1 + k];
-                EXPECT_EQ(w[pool] & 0x7F, 3) << "a routing input is a VoicePool";
-                EXPECT_EQ(w[w[pool + 1]] >> 15, 0) << "a pool's template is per-voice";
-                end = std::max(end, pool);
-            }
-            route += 1 + ((w[route] >> 8) & 0x7F);
-        }
-        // Every input is a record start or a constant slot; records stay below the constants.
-        int at = 0;
-        std::vector<int> starts;
-        while (w[at]) {
-            starts.push_back(at);
-            const int type = w[at] & 0x7F,
-                      params = type == 3 ? 2
-                                         : (type == 5 || type == 6 || type == 7 || type == 9 || type == 22 ||
-                                            type == 29 || type == 30 || type == 32 || type == 33 ||
-                                            type == 42 || type == 43 || type == 52 || type == 55);
-            at += 1 + ((w[at] >> 8) & 0x7F) + params;
-        }
-        EXPECT_LT(at, 1536);
-        EXPECT_GT(at, end);
-        for (int start : starts)
-            for (int k = 0; k < ((w[start] >> 8) & 0x7F); ++k) {
-                const int input = w[start + 1 + k];
-                const bool constant = (input >= 1536 && input < 1796 && input % 2 == 0) ||
-                                      (input >= 1796 && input < 1840 && (input - 1796) % 4 == 0);
-                EXPECT_TRUE(constant || std::count(starts.begin(), starts.end(), input))
-                    << start << " -> " << input;
-            }
-    }
 }
 
 TEST(Songc, BuiltSongStreamsComeInChannelOrder) {

@@ -2,8 +2,8 @@
 // scene tests take of them, and the fixture those tests share.
 #pragma once
 
+#include "shared/scene_stage.h"
 #include "support/gl_test.h"
-#include "support/scene_stage.h"
 
 #include <cstddef>
 #include <cstdint>

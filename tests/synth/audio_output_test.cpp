@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace {
 
 uint64_t wallMicroseconds = 0;

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
-
 namespace {
 
 int64_t devicePosition = 0;

@@ -1,5 +1,5 @@
 // Envelope stages and curves, driven sample by sample through probe inputs.
-#include "support/unit_harness.h"
+#include "shared/unit_harness.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +36,14 @@ struct EnvelopeRig {
         return first;
     }
     bool active() const { return anyLane(env->activity); }
+    double level() const { return leftOf(env->output); }
+    // Steps until `done` holds; the samples that took.
+    template <typename Done>
+    int stepsUntil(Done done) {
+        int samples = 0;
+        for (; !done() && samples < 100000; ++samples) h.step(env);
+        return samples;
+    }
 
     UnitHarness h;
     UnitNode *trigger, *gate, *attackIn, *decayIn, *sustainIn, *releaseIn, *gain, *env;
@@ -44,31 +52,12 @@ struct EnvelopeRig {
 TEST(EnvelopeTest, LinearSegmentsLastTheirMappedTime) {
     const double attack = 0.25, decay = 0.3, sustain = 0.5, release = 0.2;
     EnvelopeRig rig(0, attack, decay, sustain, release);
-    double rate = segmentRate(attack);
-    int samples = 1;
     rig.start();
-    while (leftOf(rig.env->output) < 1.0 && samples < 100000) {
-        rig.h.step(rig.env);
-        ++samples;
-    }
-    EXPECT_NEAR(samples, 1.0 / rate, 1.0);
-
-    double decayRate = (1.0 - sustain) * segmentRate(decay);
-    int decaySamples = 0;
-    while (leftOf(rig.env->output) > sustain && decaySamples < 100000) {
-        rig.h.step(rig.env);
-        ++decaySamples;
-    }
-    EXPECT_NEAR(decaySamples, (1.0 - sustain) / decayRate, 1.0);
-
+    EXPECT_NEAR(1 + rig.stepsUntil([&] { return rig.level() >= 1.0; }), 1.0 / segmentRate(attack), 1.0);
+    EXPECT_NEAR(rig.stepsUntil([&] { return rig.level() <= sustain; }), 1.0 / segmentRate(decay), 1.0);
     // Release from the sustain level to 0 lasts 1/rate samples whatever the level.
     rig.gate->output = stereo(0.0);
-    int releaseSamples = 0;
-    while (rig.active() && releaseSamples < 100000) {
-        rig.h.step(rig.env);
-        ++releaseSamples;
-    }
-    EXPECT_NEAR(releaseSamples, 1.0 / segmentRate(release), 1.0);
+    EXPECT_NEAR(rig.stepsUntil([&] { return !rig.active(); }), 1.0 / segmentRate(release), 1.0);
     EXPECT_LE(leftOf(rig.env->output), 0x1p-16);
 }
 

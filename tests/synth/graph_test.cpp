@@ -1,6 +1,7 @@
 // Building the unit graph from a patch: shared and per-voice instances, release and the guards.
 #include "framework/memory.h"
-#include "support/synth_builder.h"
+#include "shared/synth_builder.h"
+#include "synth/builtin_song.h"
 #include "synth/graph.h"
 #include "synth/patch.h"
 #include "synth/unit_table.h"
@@ -148,19 +149,15 @@ TEST_F(GraphTest, ReleasingTheGraphFreesEverythingIncludingSoundingVoices) {
     EXPECT_EQ(memLiveBlocks(), before);
 }
 
-TEST(UnitTableTest, EveryTypeDispatchesAndOnlyBufferTypesHaveInitHooks) {
-    EXPECT_EQ(unitTick(0), &tickMultiply);
-    EXPECT_EQ(unitTick(15), &tickMultiply);
-    EXPECT_EQ(unitTick(64), &tickConstant);
-    EXPECT_EQ(unitTick(71), &tickSilent);
-    EXPECT_EQ(unitTick(127), &tickSilent);
-    for (int32_t type = 0; type < 128; ++type) {
-        EXPECT_NE(unitTick(type), nullptr) << type;
-        bool buffered = type == 3 || type == 9 || type == 32 || type == 33 || type == 36 || type == 37;
-        EXPECT_EQ(unitInit(type) != nullptr, buffered) << type;
+TEST(GraphRestartTest, InitialisingAgainReleasesThePreviousGraph) {
+    const int64_t before = memLiveBlocks();
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(initSynthGraph(builtinPatchWords()), 1);
+        createConstantNodes();
+        ASSERT_NE(buildNode(0, kBuildShared), nullptr);
     }
-    EXPECT_STREQ(unitTypeName(5), "Envelope");
-    EXPECT_STREQ(unitTypeName(200), "Unknown");
+    releaseSynthGraph();
+    EXPECT_EQ(memLiveBlocks(), before);
 }
 
 } // namespace

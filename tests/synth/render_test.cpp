@@ -7,7 +7,6 @@
 #include "voice_patches.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace {
 

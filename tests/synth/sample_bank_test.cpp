@@ -1,35 +1,14 @@
 // The sample bank: conversion to doubled stereo frames and a missing bank.
+#include "bank_blocks.h"
 #include "framework/memory.h"
 #include "platform/platform.h"
 #include "synth/sample_bank.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
-
-void appendU32(std::vector<uint8_t>& bytes, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-void appendText(std::vector<uint8_t>& bytes, const char* text) {
-    bytes.insert(bytes.end(), text, text + std::strlen(text));
-}
-
-void appendBlock(std::vector<uint8_t>& bytes, const std::vector<int16_t>& samples, uint32_t statedBytes) {
-    appendText(bytes, "data");
-    appendU32(bytes, statedBytes);
-    for (int16_t s : samples) {
-        bytes.push_back(static_cast<uint8_t>(s));
-        bytes.push_back(static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8));
-    }
-}
 
 class SampleBankTest : public ::testing::Test {
   protected:
@@ -40,9 +19,8 @@ class SampleBankTest : public ::testing::Test {
 };
 
 TEST_F(SampleBankTest, SixByteBlockGivesSixDoubledFrames) {
-    std::vector<uint8_t> file;
-    appendText(file, "RIFF....DLS ");
-    appendBlock(file, {-32768, 16384, 32767}, 6);
+    std::vector<uint8_t> file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'D', 'L', 'S', ' '};
+    appendDataBlock(file, {-32768, 16384, 32767});
     loadSampleBank(file.data(), file.size());
     ASSERT_EQ(sampleBank().count, 1u);
     SampleWave wave = sampleWave(0);
@@ -67,9 +45,8 @@ TEST_F(SampleBankTest, MissingSystemBankLeavesTheBankEmptyAndReleaseFreesAll) {
     platformServices()->readSoundBank = [](size_t limit, size_t* size) -> void* {
         EXPECT_EQ(limit, kSoundBankReadLimit);
         std::vector<uint8_t> file;
-        appendBlock(file, {1, 2}, 4);
-        file.push_back(0);
-        appendBlock(file, {3}, 2);
+        appendDataBlock(file, {1, 2});
+        appendDataBlock(file, {3});
         void* block = memAlloc(file.size());
         std::memcpy(block, file.data(), file.size());
         *size = file.size();

@@ -6,8 +6,6 @@
 #include "synth/units/voice_pool.h"
 #include "voice_patches.h"
 
-#include <cmath>
-
 namespace {
 
 class VoicePoolTest : public SynthTest {

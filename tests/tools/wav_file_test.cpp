@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>

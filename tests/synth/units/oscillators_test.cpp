@@ -1,7 +1,7 @@
 // The waveform core and its two users, Oscillator and Lfo: waveforms over a period, unison
 // periods and the Lfo's free and tempo-synced rates.
 #include "noise_replica.h"
-#include "support/unit_harness.h"
+#include "shared/unit_harness.h"
 #include "synth/units/osc_core.h"
 
 #include <gtest/gtest.h>
@@ -63,7 +63,6 @@ const WaveCase kWaveCases[] = {
          return (rampedPulse(d, g, kE) + 1 - 2 * g) + (rampedPulse(u, g, kE) + 1 - 2 * g);
      }},
     {"unknown waveform 4", 4, 0.0, 0.5, [](double, double, double) { return 0.0; }},
-    {"unknown waveform 9", 9, 0.0, 0.5, [](double, double, double) { return 0.0; }},
 };
 
 TEST(OscCoreTest, EachWaveformFollowsItsFormulaOverOneCycle) {

@@ -1,30 +1,17 @@
 // SampleSource and Sampler: playback of a bank wave forwards and backwards at the stored rate
 // and an octave up, loop points in either order, and the loop clamp on both lanes.
-#include "support/unit_harness.h"
+#include "../bank_blocks.h"
+#include "shared/unit_harness.h"
 #include "synth/sample_bank.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 namespace {
 
 constexpr uint16_t kLoopOn = 8;
-
-// A "data" block and one pad byte: the bank's scan resumes one byte past a block.
-void appendBlock(std::vector<uint8_t>& bytes, const std::vector<int16_t>& samples) {
-    const char* tag = "data";
-    bytes.insert(bytes.end(), tag, tag + 4);
-    uint32_t length = static_cast<uint32_t>(2 * samples.size());
-    for (int32_t i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(length >> (8 * i)));
-    for (int16_t s : samples) {
-        bytes.push_back(static_cast<uint8_t>(s));
-        bytes.push_back(static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8));
-    }
-    bytes.push_back(0);
-}
 
 // Wave 0: 64 rising samples (k + 1) / 512, so 128 frames, each sample held for two frames.
 // Wave 1: 2048 samples of a sine of period 180.3 samples (4096 frames). Wave 2: empty.
@@ -36,9 +23,9 @@ class SamplerTest : public ::testing::Test {
         for (int32_t k = 0; k < 2048; ++k)
             sine.push_back(static_cast<int16_t>(std::lround(16000.0 * std::sin(2.0 * M_PI * k / 180.3))));
         std::vector<uint8_t> bank;
-        appendBlock(bank, ramp);
-        appendBlock(bank, sine);
-        appendBlock(bank, {});
+        appendDataBlock(bank, ramp);
+        appendDataBlock(bank, sine);
+        appendDataBlock(bank, {});
         loadSampleBank(bank.data(), bank.size());
         ASSERT_EQ(sampleBank().count, 3u);
     }

@@ -1,5 +1,5 @@
 // StateVariableFilter: the stage count with its cap.
-#include "support/unit_harness.h"
+#include "shared/unit_harness.h"
 
 #include <gtest/gtest.h>
 
@@ -7,24 +7,7 @@
 
 namespace {
 
-constexpr uint16_t kLow = 1, kHigh = 2, kBand = 4, kMinusHigh = 8, kSquared = 64, kFromVoice = 128;
-
-struct SvfRig {
-    UnitNode* signal;
-    UnitNode* cutoff;
-    UnitNode* resonance;
-    UnitNode* filter;
-
-    SvfRig(UnitHarness& h, uint16_t word, double cutoffValue, double resonanceValue)
-        : signal(h.probe(0.0)), cutoff(h.probe(cutoffValue)), resonance(h.probe(resonanceValue)),
-          filter(h.unit(UnitType::StateVariableFilter, {signal, cutoff, resonance}, {word})) {}
-
-    // The output for an input of 1.0 in the filter's first sample.
-    double firstResponse(UnitHarness& h) {
-        signal->output = stereo(1.0);
-        return leftOf(h.step(filter));
-    }
-};
+constexpr uint16_t kLow = 1, kBand = 4;
 
 // Count n runs 2n stages, count 0 one; counts above 4 run eight.
 TEST(StateVariableFilterTest, StageCountChainsStagesUpToEight) {

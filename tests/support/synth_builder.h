@@ -1,3 +1,0 @@
-// Moved to the toolkit, where the benchmarks use it too.
-#pragma once
-#include "shared/synth_builder.h"
