@@ -14,13 +14,32 @@ endif()
 include(cmake/compile_music.cmake)
 quorlax_compile_music(${QUORLAX_HOST_SONGC})
 
-# Tools: the sound-file half of the toolkit (no libpng here) and quorlax-capture without its
-# GL command.
-add_library(quorlax_toolkit STATIC tools/shared/wav_file.cpp tools/shared/capture_plan.cpp)
+# Tools: the sound-file half of the toolkit (no libpng here) and quorlax-capture with its
+# commands that need no GL (wav, glyphs).
+add_library(quorlax_toolkit STATIC
+    tools/shared/wav_file.cpp tools/shared/capture_plan.cpp tools/shared/output_file.cpp)
 target_include_directories(quorlax_toolkit PUBLIC tools)
 target_link_libraries(quorlax_toolkit PUBLIC quorlax_core)
+
+# The song compiler as a library, for `wav --song/--patch`: toml++ is header-only and reached
+# through a folder that holds only it (the rest of the build machine's /usr/include must stay out
+# of the cross compiler's sight); MIDI import needs libsmf, which has no Windows build, so it is
+# left out (songc itself is never built for Windows).
+set(QUORLAX_TOMLPP_INCLUDE /usr/include/toml++ CACHE PATH "toml++'s header folder")
+set(toml_only ${CMAKE_BINARY_DIR}/toml_only)
+file(MAKE_DIRECTORY ${toml_only})
+file(CREATE_LINK ${QUORLAX_TOMLPP_INCLUDE} ${toml_only}/toml++ SYMBOLIC)
+file(GLOB QUORLAX_SONGC_SOURCES CONFIGURE_DEPENDS tools/songc/*.cpp)
+list(FILTER QUORLAX_SONGC_SOURCES EXCLUDE REGEX "/(main|midi_import)\\.cpp$")
+add_library(quorlax_songc STATIC ${QUORLAX_SONGC_SOURCES})
+target_include_directories(quorlax_songc PUBLIC tools src)
+target_include_directories(quorlax_songc SYSTEM PRIVATE ${toml_only})
+target_compile_definitions(quorlax_songc PRIVATE TOML_ENABLE_WINDOWS_COMPAT=0)
+target_link_libraries(quorlax_toolkit PUBLIC quorlax_songc)
+
 file(GLOB QUORLAX_CAPTURE_SOURCES CONFIGURE_DEPENDS tools/capture/*.cpp)
-list(REMOVE_ITEM QUORLAX_CAPTURE_SOURCES ${PROJECT_SOURCE_DIR}/tools/capture/frame_command.cpp)
+list(FILTER QUORLAX_CAPTURE_SOURCES EXCLUDE REGEX
+    "/(frame_command|video_command|sheet_command|headless_show|encoder|label_font)\\.cpp$")
 add_executable(quorlax-capture ${QUORLAX_CAPTURE_SOURCES})
 target_compile_definitions(quorlax-capture PRIVATE QUORLAX_CAPTURE_WITHOUT_GL)
 target_link_libraries(quorlax-capture PRIVATE quorlax_toolkit)

@@ -62,6 +62,16 @@ same_song() { # the first 60 s of the song, rendered natively and under Wine
         on_wine 120 "$build/bin/quorlax-capture.exe" wav --frames 2646000 "$work/wine.wav" >/dev/null &&
         cmp "$work/native.wav" "$work/wine.wav"
 }
+# The music sources compiled by the Windows build equal the built-in music, and the file they are
+# written to replaces an existing one whole, with no temporary file left beside it.
+sources_over_existing_file() {
+    local music=$root/src/music out=$work/replaced/sources.wav
+    mkdir -p "$work/replaced" && echo stale >"$out" &&
+        "$root/build/bin/quorlax-capture" wav --frames 88200 "$work/builtin.wav" >/dev/null &&
+        on_wine 120 "$build/bin/quorlax-capture.exe" wav --frames 88200 --song "$music/song.toml" \
+            --patch "$music/patch.toml" "$out" >/dev/null &&
+        cmp "$work/builtin.wav" "$out" && [ "$(ls -A "$work/replaced")" = sources.wav ]
+}
 same_cells() {
     "$root/build/bin/quorlax-capture" glyphs "$work/native.pgm" &&
         on_wine 60 "$build/bin/quorlax-capture.exe" glyphs "$work/wine.pgm" &&
@@ -92,6 +102,7 @@ check "quorlax.exe imports only system DLLs, GUI subsystem" imports_only_system
 check "resources hold dialog 106 and the asInvoker manifest" resources_hold_dialog_and_manifest
 
 check "song equal bit for bit to the native one (60 s)" same_song
+check "music sources compiled under Wine, written over a file" sources_over_existing_file
 check "GDI and FreeType glyphs in the same cells" same_cells
 check "framework suite under Wine" suite framework
 check "synth suite under Wine" suite synth

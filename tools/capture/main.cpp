@@ -16,10 +16,10 @@ const CaptureCommand kCommands[] = {
 #if !defined(QUORLAX_CAPTURE_WITHOUT_GL)
     {"frame", &kFrameUsage, runFrameCommand},
 #endif
-    {"glyphs", &kGlyphsUsage, runGlyphsCommand},
-    {"wav", &kWavUsage, runWavCommand},
-    {"video", &kVideoUsage, runVideoCommand},
-    {"sheet", &kSheetUsage, runSheetCommand},
+    {"glyphs", &kGlyphsUsage, runGlyphsCommand}, {"wav", &kWavUsage, runWavCommand},
+#if !defined(QUORLAX_CAPTURE_WITHOUT_GL) // both draw the scenes (and video runs an encoder)
+    {"video", &kVideoUsage, runVideoCommand},    {"sheet", &kSheetUsage, runSheetCommand},
+#endif
 };
 
 void printUsage(std::FILE* to) {

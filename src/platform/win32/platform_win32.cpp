@@ -98,14 +98,23 @@ void* win32ReadWholeFile(const char* path, size_t* size) {
     return readFilePrefix(path, SIZE_MAX - 1, size ? size : &ignored);
 }
 
+char soundBankPath[1024 + 16];
+
 // The bank Windows installs: the system directory's drivers\gm.dls.
 void* win32ReadSoundBank(size_t limit, size_t* size) {
     *size = 0;
-    char path[1024 + 16] = {};
+    soundBankPath[0] = 0;
+    char path[sizeof soundBankPath] = {};
     const UINT length = GetSystemDirectoryA(path, 1024);
     if (length == 0 || length >= 1024) return nullptr;
     std::memcpy(path + length, "\\drivers\\gm.dls", 16);
-    return readFilePrefix(path, limit, size);
+    void* data = readFilePrefix(path, limit, size);
+    if (data) std::memcpy(soundBankPath, path, sizeof soundBankPath);
+    return data;
+}
+
+const char* win32SoundBankSource() {
+    return soundBankPath;
 }
 
 // No owner window and no caption: the system's default caption is shown.
@@ -124,6 +133,7 @@ constexpr PlatformServices kWin32Services = {
     .drawGlyph = win32DrawGlyph,
     .closeGlyphFont = win32CloseGlyphFont,
     .readSoundBank = win32ReadSoundBank,
+    .soundBankSource = win32SoundBankSource,
 };
 
 PlatformServices services = kWin32Services;
