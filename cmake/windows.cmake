@@ -54,9 +54,8 @@ if(QUORLAX_TESTS)
     set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
     add_subdirectory(${QUORLAX_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-    set(support tests/support)
-    add_library(quorlax_testsupport STATIC
-        ${support}/synth_builder.cpp ${support}/synth_test.cpp ${support}/unit_harness.cpp)
+    add_library(quorlax_testsupport STATIC tests/support/synth_test.cpp
+        tools/shared/synth_builder.cpp tools/shared/unit_harness.cpp)
     target_include_directories(quorlax_testsupport PUBLIC tests)
     target_compile_definitions(quorlax_testsupport PUBLIC _USE_MATH_DEFINES)
     target_compile_options(quorlax_testsupport PUBLIC
