@@ -552,10 +552,12 @@ struct SongCompiler {
         static const char* const kKeys[] = {
             "tempo",    "ticks_per_beat", "beats_per_bar", "samples_per_tick", "length",
             "channels", "patterns",       "arrangement",   "automation",       "streams"};
-        for (auto&& [key, value] : root)
-            if (std::find_if(std::begin(kKeys), std::end(kKeys),
-                             [&](const char* k) { return key.str() == k; }) == std::end(kKeys))
-                return fail(sourceLine(value), "unknown key '" + std::string(key.str()) + "' in a song");
+        for (auto&& [key, value] : root) {
+            const std::string_view name = key.str(); // a lambda may not capture a structured binding
+            if (std::find_if(std::begin(kKeys), std::end(kKeys), [&](const char* k) { return name == k; }) ==
+                std::end(kKeys))
+                return fail(sourceLine(value), "unknown key '" + std::string(name) + "' in a song");
+        }
         if (const toml::node* tempo = root.get("tempo")) {
             const double value = tempo->value<double>().value_or(0.0);
             if (!tempo->is_number() || !(value >= 1.0 && value <= 1000.0))

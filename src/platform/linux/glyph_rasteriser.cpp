@@ -64,8 +64,8 @@ uint32_t unicodeForAnsiCode(int32_t code) {
     return static_cast<uint32_t>(code);
 }
 
-int32_t matchGlyphFace(FcConfig* config, const char* faceName, int32_t bold, char* family,
-                       size_t familySize, char* path, size_t pathSize, int32_t* faceIndex) {
+int32_t matchGlyphFace(FcConfig* config, const char* faceName, int32_t bold, char* family, size_t familySize,
+                       char* path, size_t pathSize, int32_t* faceIndex) {
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return 0;
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(faceName ? faceName : ""));
