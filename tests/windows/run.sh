@@ -17,6 +17,7 @@ build=$root/build-win
 export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
 export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$root")}
+export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1} # a clone in another folder still hits the cache
 werror=OFF
 [ "${CI:-}" = "true" ] && werror=ON
 started=$SECONDS
