@@ -76,3 +76,28 @@ TEST_F(Tracks, EachModeShapesItsStretch) {
     EXPECT_EQ(evaluateTrack(track, 35.0f), 1.0f);                           // EaseIn: 0 + 4 * 0.25
     EXPECT_EQ(evaluateTrack(track, 30.0f), 0.0f);
 }
+
+TEST_F(Tracks, EachFailedAllocationLeavesTheRegistryWhole) {
+    // Registering a second track takes four blocks: the track, its name, the grown table, the keys.
+    add(&registry, "first", {{0}, {1}, {Hold}});
+    struct Case {
+        int64_t failing;
+        int32_t count;
+        bool registered;
+    } cases[] = {{0, 1, false}, {1, 1, false}, {2, 1, false}, {3, 2, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.failing);
+        ParameterTrack* track;
+        {
+            FailingAllocations failing(c.failing, 1);
+            track = add(&registry, "second", {{0, 8}, {2, 3}, {Linear, Hold}});
+        }
+        ASSERT_EQ(registry.count, c.count);
+        EXPECT_EQ(track != nullptr, c.registered);
+        EXPECT_EQ(evaluateTrack(registry.tracks[0], 5.0f), 1.0f);
+        if (track) {
+            EXPECT_EQ(track->count, 0) << "a track without its keys is empty, not half-filled";
+        }
+    }
+    EXPECT_EQ(findTrack(&registry, "second"), 1);
+}

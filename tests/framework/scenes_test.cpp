@@ -180,3 +180,13 @@ TEST_F(Scenes, SceneStateAllocationFailureStopsTheStart) {
     EXPECT_EQ(frameworkState()->registry.count, kSceneParameterCount);
     EXPECT_TRUE(sleeps.empty());
 }
+
+TEST_F(Scenes, StartWithoutATableFailsAndReleasingTwiceIsHarmless) {
+    setSceneTable(nullptr);
+    EXPECT_EQ(initScenes(), 0);
+    EXPECT_TRUE(events.empty());
+    releaseScenes();
+    EXPECT_EQ(frameworkState()->sceneStates, nullptr);
+    EXPECT_EQ(frameworkState()->sceneCount, 0);
+    // TearDown releases once more and counts the blocks.
+}
