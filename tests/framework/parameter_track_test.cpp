@@ -75,6 +75,7 @@ TEST_F(Tracks, EachModeShapesItsStretch) {
     EXPECT_FLOAT_EQ(evaluateTrack(track, 22.5f), 10.0f - 10.0f * 0.15625f); // (3 - 0.5) * 0.0625
     EXPECT_EQ(evaluateTrack(track, 35.0f), 1.0f);                           // EaseIn: 0 + 4 * 0.25
     EXPECT_EQ(evaluateTrack(track, 30.0f), 0.0f);
+    EXPECT_EQ(evaluateTrack(track, 49.5f), 4.0f); // the stretch between the last two keys
 }
 
 TEST_F(Tracks, EachFailedAllocationLeavesTheRegistryWhole) {

@@ -173,6 +173,17 @@ TEST(Songc, DumpRefusesTruncatedOrRandomBlobs) {
     const uint8_t* song = builtinSongBytes(&size);
     std::string text, error;
     for (size_t cut = 0; cut < size; cut += 13) EXPECT_FALSE(dumpSong(song, cut, &text, &error)) << cut;
+    // Each kind of damage is named: a cut header, a cut area, an area of half a stream word.
+    std::vector<uint8_t> odd(song, song + sizeof(SongHeader) + 2);
+    odd[12] = 2, odd[13] = odd[14] = odd[15] = 0;
+    const std::pair<size_t, const char*> damages[] = {{15, "shorter than a song header"},
+                                                      {size / 2, "the event area runs past the end"}};
+    for (const auto& [cut, reason] : damages) {
+        EXPECT_FALSE(dumpSong(song, cut, &text, &error));
+        EXPECT_NE(error.find(reason), std::string::npos) << error;
+    }
+    EXPECT_FALSE(dumpSong(odd.data(), odd.size(), &text, &error));
+    EXPECT_NE(error.find("a stream word runs past the event area"), std::string::npos) << error;
     std::mt19937 random(7);
     std::vector<uint16_t> words(kPatchWordCount);
     for (uint16_t& word : words) word = uint16_t(random());
