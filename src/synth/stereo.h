@@ -2,6 +2,9 @@
 #pragma once
 
 #include <emmintrin.h>
+#ifdef __SSE4_1__
+#include <smmintrin.h>
+#endif
 
 #include <cstdint>
 
@@ -147,10 +150,15 @@ inline bool anyLane(Stereo mask) {
 inline bool bothZero(Stereo a) {
     return _mm_movemask_pd(_mm_cmpneq_pd(a.v, _mm_setzero_pd())) == 0;
 }
-// Truncation toward zero, exact for every double and independent of the rounding mode:
-// adding and removing 2^52 rounds the magnitude to an integer in whatever mode is set, and a
-// result that came out above the magnitude is stepped back by one.
+// Truncation toward zero, exact for every double and independent of the rounding mode. With
+// SSE4.1 one rounding instruction does it; otherwise adding and removing 2^52 rounds the
+// magnitude to an integer in whatever mode is set, and a result that came out above the
+// magnitude is stepped back by one. Both give the same bits for every input, NaN included, in
+// every rounding mode but rounding down, where the second gives -0 for a zero result.
 inline Stereo truncOf(Stereo a) {
+#ifdef __SSE4_1__
+    return {_mm_round_pd(a.v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC)};
+#else
     const __m128d sign = _mm_set1_pd(-0.0);
     const __m128d twoTo52 = _mm_set1_pd(4503599627370496.0);
     __m128d magnitude = _mm_andnot_pd(sign, a.v);
@@ -159,10 +167,15 @@ inline Stereo truncOf(Stereo a) {
     whole = _mm_or_pd(whole, _mm_and_pd(a.v, sign));
     // From 2^52 on every double is already whole.
     return select({_mm_cmpge_pd(magnitude, twoTo52)}, a, {whole});
+#endif
 }
 inline Stereo floorOf(Stereo a) {
+#ifdef __SSE4_1__
+    return {_mm_round_pd(a.v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC)};
+#else
     Stereo whole = truncOf(a);
     return whole - maskToOne(greaterThan(whole, a));
+#endif
 }
 // x - floor(x), in [0, 1).
 inline Stereo fracOf(Stereo a) {

@@ -17,57 +17,95 @@ Stereo rampedPulse(Stereo x, Stereo g, Stereo e) {
     return select(lessThan(g, x), fall, rise);
 }
 
-} // namespace
+// What one voice's phase step hands its waveform.
+struct PhaseStep {
+    Stereo d;       // wrapped phase
+    Stereo e;       // increment of this sample
+    Stereo g;       // width held one increment away from both ends
+    Stereo wrapped; // lanes that wrapped
+};
 
-Stereo oscCore(UnitNode* node, uint16_t flags, int32_t k) {
-    OscState& state = unitState<OscState>(node);
-    OscVoice& voice = state.voices[k];
-    const Stereo offset = input(node, 1);
-    const Stereo width = input(node, 2);
-    if (k > 0) state.increment *= input(node, 6) * k0p01 + 1.0;
+constexpr uint16_t kWaveUnknown = 0xFF;
 
-    const Stereo d = fracOf(offset + voice.phase);
-    const Stereo wrapped = lessThan(d, voice.previous);
-    node->activity = wrapped;
-    voice.previous = d;
-
-    const Stereo e = state.increment + state.modulation;
-    voice.phase += e;
-    const Stereo g = maxOf(e, minOf(1.0 - e, width));
-
-    switch (flags & 0xFF) {
-    case kWavePulseSine: {
-        Stereo m = maxOf(e, minOf(stereo(1.0), width));
-        return bitAnd(lessThan(d, m), sineOf(d / m * kTwoPi));
-    }
-    case kWaveSaw: {
-        Stereo ramp = 2.0 * d - 1.0;
-        return select(greaterEqual(g, stereo(0.5)), ramp, -ramp);
-    }
-    case kWaveSquare:
-        return select(lessThan(d, g), stereo(1.0), stereo(-1.0));
-    case kWaveTriangle:
-        return triangle(d, g);
-    case kWaveTwoTriangles: {
-        Stereo u = fracOf(d - offset);
-        return triangle(d, g) + triangle(u, g);
-    }
-    case kWaveRampedPulses: {
-        Stereo u = fracOf(d - offset);
-        Stereo twiceWidth = 2.0 * g;
-        return (rampedPulse(d, g, e) + 1.0 - twiceWidth) + (rampedPulse(u, g, e) + 1.0 - twiceWidth);
-    }
-    case kWaveRandomHarmonic: {
-        Stereo value = sineOf((voice.harmonic + 1.0) * d * kTwoPi);
-        if (anyLane(wrapped)) {
+template <uint16_t Wave>
+Stereo waveform(OscVoice& voice, const PhaseStep& s, Stereo width, Stereo offset) {
+    if constexpr (Wave == kWavePulseSine) {
+        Stereo m = maxOf(s.e, minOf(stereo(1.0), width));
+        return bitAnd(lessThan(s.d, m), sineOf(s.d / m * kTwoPi));
+    } else if constexpr (Wave == kWaveSaw) {
+        Stereo ramp = 2.0 * s.d - 1.0;
+        return select(greaterEqual(s.g, stereo(0.5)), ramp, -ramp);
+    } else if constexpr (Wave == kWaveSquare) {
+        return select(lessThan(s.d, s.g), stereo(1.0), stereo(-1.0));
+    } else if constexpr (Wave == kWaveTriangle) {
+        return triangle(s.d, s.g);
+    } else if constexpr (Wave == kWaveTwoTriangles) {
+        Stereo u = fracOf(s.d - offset);
+        return triangle(s.d, s.g) + triangle(u, s.g);
+    } else if constexpr (Wave == kWaveRampedPulses) {
+        Stereo u = fracOf(s.d - offset);
+        Stereo twiceWidth = 2.0 * s.g;
+        return (rampedPulse(s.d, s.g, s.e) + 1.0 - twiceWidth) +
+               (rampedPulse(u, s.g, s.e) + 1.0 - twiceWidth);
+    } else if constexpr (Wave == kWaveRandomHarmonic) {
+        Stereo value = sineOf((voice.harmonic + 1.0) * s.d * kTwoPi);
+        if (anyLane(s.wrapped)) {
             // The new harmonic sounds from the next sample on.
             Stereo n = noise();
             Stereo harmonic = floorOf(width * width * 440.0 * (n + 1.0));
-            voice.harmonic = select(wrapped, harmonic, voice.harmonic);
+            voice.harmonic = select(s.wrapped, harmonic, voice.harmonic);
         }
         return value;
-    }
-    default:
+    } else {
         return zeroStereo();
+    }
+}
+
+// The voices of one waveform, summed from voice 0 up. The inputs are read once: no voice
+// changes them.
+template <uint16_t Wave>
+Stereo sumVoices(UnitNode* node, int32_t voices) {
+    OscState& state = unitState<OscState>(node);
+    const Stereo offset = input(node, 1);
+    const Stereo width = input(node, 2);
+    const Stereo detune = voices > 1 ? input(node, 6) * k0p01 + 1.0 : zeroStereo();
+    Stereo increment = state.increment;
+    Stereo sum = zeroStereo();
+    PhaseStep s{};
+    for (int32_t k = 0; k < voices; ++k) {
+        OscVoice& voice = state.voices[k];
+        if (k > 0) increment *= detune;
+        s.d = fracOf(offset + voice.phase);
+        s.wrapped = lessThan(s.d, voice.previous);
+        voice.previous = s.d;
+        s.e = increment + state.modulation;
+        voice.phase += s.e;
+        s.g = maxOf(s.e, minOf(1.0 - s.e, width));
+        sum += waveform<Wave>(voice, s, width, offset);
+    }
+    node->activity = s.wrapped;
+    return sum;
+}
+
+} // namespace
+
+Stereo oscVoices(UnitNode* node, uint16_t flags, int32_t voices) {
+    switch (flags & 0xFF) {
+    case kWavePulseSine:
+        return sumVoices<kWavePulseSine>(node, voices);
+    case kWaveSaw:
+        return sumVoices<kWaveSaw>(node, voices);
+    case kWaveSquare:
+        return sumVoices<kWaveSquare>(node, voices);
+    case kWaveTriangle:
+        return sumVoices<kWaveTriangle>(node, voices);
+    case kWaveTwoTriangles:
+        return sumVoices<kWaveTwoTriangles>(node, voices);
+    case kWaveRampedPulses:
+        return sumVoices<kWaveRampedPulses>(node, voices);
+    case kWaveRandomHarmonic:
+        return sumVoices<kWaveRandomHarmonic>(node, voices);
+    default:
+        return sumVoices<kWaveUnknown>(node, voices);
     }
 }

@@ -33,8 +33,8 @@ enum OscWaveform : uint16_t {
     kWaveRandomHarmonic = 7,
 };
 
-// One sample of unison voice k of the node. Reads the node's input 1 (phase offset), input 2
-// (width) and, for k > 0, input 6 (detune), which multiplies the increment once more for each
-// voice: the caller restores the increment after its loop. Sets the node's activity to the
-// lanes whose phase wrapped in this sample. Unknown waveforms give 0.
-Stereo oscCore(UnitNode* node, uint16_t flags, int32_t k);
+// One sample of the node's first `voices` unison voices (1 to 8), summed from voice 0 up. Reads
+// the node's input 1 (phase offset), input 2 (width) and, with more than one voice, input 6
+// (detune), which multiplies the increment once more for each further voice. Sets the node's
+// activity to the lanes whose phase wrapped in the last voice. Unknown waveforms give 0.
+Stereo oscVoices(UnitNode* node, uint16_t flags, int32_t voices);

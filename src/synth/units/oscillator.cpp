@@ -36,9 +36,5 @@ void tickOscillator(UnitNode* node) {
     }
 
     const int32_t voices = ((flags >> 8) & 7) + 1;
-    const Stereo increment = state.increment;
-    Stereo sum = zeroStereo();
-    for (int32_t k = 0; k < voices; ++k) sum += oscCore(node, flags, k);
-    state.increment = increment;
-    node->output = sum * input(node, 5);
+    node->output = oscVoices(node, flags, voices) * input(node, 5);
 }
