@@ -143,6 +143,10 @@ TEST_F(Scenes, StartBuildsEverySceneRegistersFifteenTracksAndPausesOnce) {
     EXPECT_EQ(framework->parameters[13], registry.tracks[13]);
     EXPECT_EQ(framework->sceneSelector, registry.tracks[14]);
     EXPECT_EQ(rendererSettings()->colorAttachmentCount, 4);
+    // Nothing released is left reachable.
+    releaseScenes();
+    EXPECT_EQ(framework->currentRegistry, nullptr);
+    EXPECT_EQ(framework->sceneSelector, nullptr);
 }
 
 TEST_F(Scenes, ActivationHappensOncePerChangeOfScene) {

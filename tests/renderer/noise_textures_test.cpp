@@ -25,6 +25,16 @@ TEST(NoiseGenerator, BytesFromTheSeedAreTheKnownSequence) {
     for (int32_t i = 0; i < 1000; ++i) ASSERT_EQ(nextRandom(&state) & ~0x7FFF, 0) << i;
 }
 
+TEST(NoiseGenerator, TheGrayFillDrawsOneByteATexelRowAfterRow) {
+    const std::vector<uint8_t> gray = filled(fillGrayNoise2D, kNoiseBytes2D);
+    int32_t state = kNoiseSeed;
+    for (int32_t i = 0; i < kNoiseSize2D * kNoiseSize2D; ++i) {
+        const uint8_t byte = nextRandomByte(&state);
+        if (i % kNoiseSize2D > 1 && i % kNoiseSize2D < kNoiseSize2D - 1) continue; // row ends
+        ASSERT_EQ(gray[4 * size_t(i)], byte) << i;
+    }
+}
+
 namespace {
 
 struct NoiseUpload : GlTest {

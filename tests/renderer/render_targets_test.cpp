@@ -57,3 +57,32 @@ TEST_F(RecordsFixture, EightRgba8TargetsOfTheViewSizeAndGoneAfterDestroy) {
     EXPECT_FALSE(GLX(glBindFramebuffer) && glIsTexture(created.framebuffer));
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
+
+TEST_F(RecordsFixture, SamplingSetsFiltersAndTheSameWrapOnEveryAxis) {
+    struct Row {
+        int32_t filter, wrap, mipmaps;
+        GLint minFilter, magFilter, wrapMode;
+    };
+    const Row rows[] = {
+        {0, 0, 0, GL_NEAREST, GL_NEAREST, GL_REPEAT},
+        {1, 1, 1, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_CLAMP_TO_EDGE},
+        {0, 2, 1, GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST, GL_MIRRORED_REPEAT},
+        {1, 7, 0, GL_LINEAR, GL_LINEAR, GL_REPEAT},
+    };
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_3D, texture);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.wrap);
+        applySampling(GL_TEXTURE_3D, row.filter, row.wrap, row.mipmaps);
+        const GLenum names[] = {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER, GL_TEXTURE_WRAP_S,
+                                GL_TEXTURE_WRAP_T, GL_TEXTURE_WRAP_R};
+        const GLint expected[] = {row.minFilter, row.magFilter, row.wrapMode, row.wrapMode, row.wrapMode};
+        for (int i = 0; i < 5; ++i) {
+            GLint value = 0;
+            glGetTexParameteriv(GL_TEXTURE_3D, names[i], &value);
+            EXPECT_EQ(value, expected[i]) << i;
+        }
+    }
+    glDeleteTextures(1, &texture);
+}
