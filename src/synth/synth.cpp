@@ -3,6 +3,7 @@
 #include "framework/memory.h"
 #include "synth/float_mode.h"
 #include "synth/graph.h"
+#include "synth/patch.h"
 #include "synth/sample_bank.h"
 #include "synth/sequencer.h"
 #include "synth/synth_math.h"
@@ -62,7 +63,7 @@ uint32_t renderTick(float* out) {
     sequencerStep(position);
     uint32_t frames = renderTickFrames();
     position += frames;
-    UnitNode* master = graph.nodeTable ? graph.nodeTable[0] : nullptr;
+    UnitNode* master = graph.nodeTable ? graph.nodeTable[kMasterNodeIndex] : nullptr;
     for (uint32_t i = 0; i < frames; ++i) {
         __m128 narrowed = _mm_setzero_ps();
         if (master) {

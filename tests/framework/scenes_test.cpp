@@ -42,6 +42,7 @@ struct Event {
 std::vector<Event> events;
 std::vector<uint32_t> sleeps;
 int32_t failAfterInitOf = -1;
+int32_t failingAllocation = 0; // counted from the first allocation after that init
 
 void recordingHook(int32_t program, int32_t sceneIndex, float time) {
     events.push_back({'h', sceneIndex});
@@ -51,7 +52,7 @@ void recordingHook(int32_t program, int32_t sceneIndex, float time) {
 int32_t testInit(int32_t sceneIndex, TrackRegistry* registry, SceneState* state, const char* label,
                  const char* source) {
     int32_t result = sceneInit(sceneIndex, registry, state, label, source);
-    if (sceneIndex == failAfterInitOf) memFailAllocations(0, 1);
+    if (sceneIndex == failAfterInitOf) memFailAllocations(failingAllocation, 1);
     return result;
 }
 
@@ -77,6 +78,7 @@ class Scenes : public GlTest {
         events.clear();
         sleeps.clear();
         failAfterInitOf = -1;
+        failingAllocation = 0;
         platformServices()->sleepMs = noSleep;
         initRenderer(nullptr, kSize, kSize);
         liveBefore = memLiveBlocks();
@@ -176,13 +178,20 @@ TEST_F(Scenes, ActivationHappensOncePerChangeOfScene) {
 }
 
 TEST_F(Scenes, SceneStateAllocationFailureStopsTheStart) {
-    // Right after scene 4's init the next allocation, scene 5's state, fails.
-    failAfterInitOf = 3;
-    EXPECT_EQ(initScenes(), 0);
-    memFailAllocations(0, 0);
-    EXPECT_EQ(listCount(frameworkState()->sceneStates), 4);
-    EXPECT_EQ(frameworkState()->registry.count, kSceneParameterCount);
-    EXPECT_TRUE(sleeps.empty());
+    // After scene 4's init, scene 5's state (0) or its list entry (1) cannot be allocated.
+    for (int32_t failing : {0, 1}) {
+        SCOPED_TRACE(failing);
+        failAfterInitOf = 3;
+        failingAllocation = failing;
+        EXPECT_EQ(initScenes(), 0);
+        memFailAllocations(0, 0);
+        EXPECT_EQ(listCount(frameworkState()->sceneStates), 4);
+        EXPECT_EQ(frameworkState()->registry.count, kSceneParameterCount);
+        EXPECT_TRUE(sleeps.empty());
+        releaseScenes();
+        EXPECT_EQ(memLiveBlocks(), liveBefore);
+        setSceneTable(rows);
+    }
 }
 
 TEST_F(Scenes, StartWithoutATableFailsAndReleasingTwiceIsHarmless) {
