@@ -3,8 +3,10 @@
 // time, from the device's play position or from the wall clock.
 #include "platform/audio_device.h"
 #include "synth/audio_output.h"
+#include "synth/builtin_song.h"
 #include "synth/clock.h"
 #include "synth/render_thread.h"
+#include "synth/synth.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -15,7 +17,12 @@ TEST(WaveOut, ClockFollowsThePlayPositionInRealTime) {
     setClockTicksPerBeat(8);
     setClockTempo(125);
     updateClockTicksPerSecond();
-    ASSERT_EQ(allocateSongOutput(4 * kAudioFrameRate, 64), 1);
+    // Started as the presentation starts: the device plays the song's own buffer (openAudio
+    // replaces one not made for the prepared song, and waveOut opens for no empty stream).
+    size_t songBytes = 0;
+    const uint8_t* song = builtinSongBytes(&songBytes);
+    ASSERT_EQ(prepareSynth(song, songBytes, builtinPatchWords()), 1);
+    ASSERT_EQ(startRenderThread(), 1);
     const int opened = openAudio();
     if (const char* expected = std::getenv("QUORLAX_EXPECT_WAVE_OUT")) {
         EXPECT_EQ(opened, std::atoi(expected));
@@ -40,6 +47,11 @@ TEST(WaveOut, ClockFollowsThePlayPositionInRealTime) {
         EXPECT_GE(device->devicePosition(), int64_t(position));
     }
     stopAudio();
+    stopRenderThread();
+    releaseSynth();
     releaseSongOutput();
     EXPECT_EQ(audioDeviceOpen(), 0);
+    setClockTicksPerBeat(0);
+    setClockTempo(0);
+    updateClockTicksPerSecond();
 }
