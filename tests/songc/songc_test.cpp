@@ -102,6 +102,8 @@ TEST(Songc, BadSourcesAreRejectedWithTheirLine) {
         {false, head + "x = { type = \"Oscillator\", inputs = [0,0,0,0,0,0,0], wave = \"wobble\" }",
          "p.toml:3: parameter 'wave' of Oscillator must be one of"},
         {false, head + "x = { type = \"VoicePool\" }", "p.toml:3: VoicePool nodes are not written by hand"},
+        {false, head + "master = { type = \"Negate\", signal = 0.0 }",
+         "p.toml:3: the name 'master' is used twice"},
         {false, head + "x = { type = \"Negate\", signal = \"y\" }\ny = { type = \"Negate\", signal = \"x\" }",
          "p.toml:4: the loop x -> y -> x is not broken by a delay"},
         {false,
