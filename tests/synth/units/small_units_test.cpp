@@ -169,6 +169,22 @@ TEST(ShaperTest, DriveZeroIsTransparentForCurvesZeroAndOne) {
     }
 }
 
+TEST(ShaperTest, CurvesAtDriveAQuarter) {
+    // Drive 0.25: soft clip k = 2 sqrt(0.25) / (1 - sqrt(0.25)) = 2, y = 3x / (2|x| + 1);
+    // expander k = -0.5 / 1.25 = -0.4, y = 0.6x / (1 - 0.4|x|); curve 2 passes the signal.
+    const struct {
+        uint16_t curve;
+        double x, y;
+    } rows[] = {{0, 0.5, 0.75}, {0, -0.5, -0.75}, {1, 0.5, 0.375}, {1, -2.0, -2.0}, {2, 0.5, 0.5}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "curve " << row.curve << " x " << row.x);
+        UnitHarness h;
+        Stereo out = h.step(shaper(h, h.probe(row.x), 0.25, kUnity, row.curve));
+        EXPECT_NEAR(leftOf(out), row.y, 1e-9); // the level curve's unity is 1 within 1e-11
+        EXPECT_NEAR(rightOf(out), row.y, 1e-9);
+    }
+}
+
 constexpr uint16_t kTrackAndHold = 16;
 
 TEST(SampleHoldTest, TrackAndHoldFollowsWhileTheGateIsLowAndFreezesFromHalf) {
