@@ -349,6 +349,33 @@ TEST(Songc, MidiFileImportsAsSongSource) {
         importMidi(std::string(QUORLAX_SOURCE_DIR) + "/src/music/song.toml", &text, &warnings, &error));
 }
 
+// Damage that libsmf would stop the program on, or read past, or skip quietly, is refused first.
+TEST(Songc, DamagedMidiFilesAreRefusedWithTheirReason) {
+    auto file = [](std::string track, uint8_t format = 0, uint8_t tracks = 1) {
+        track += std::string("\0\xFF\x2F\0", 4);
+        const std::string header("MThd\0\0\0\x06\0", 9);
+        std::string size = {0, 0, char(track.size() >> 8), char(track.size())};
+        return header + char(format) + '\0' + char(tracks) + std::string("\0\x60MTrk", 6) + size + track;
+    };
+    const std::string note("\0\x90\x3C\x64", 4);
+    const std::pair<std::string, const char*> cases[] = {
+        {file(note), ""},
+        {file(note + std::string("\0\xF7\0", 3)), "an escape (F7) event"},
+        {file(std::string("\0\xFF\x03\x80\x01", 5) + "x" + note), "a meta event's length is not one byte"},
+        {file(std::string("\0\xFF\x58\x03\x04\x02\x18", 7)), "a meta event of the wrong length"},
+        {file(std::string("\0\xFF\x51\x03\0\0\0", 7)), "a tempo of 0"},
+        {file(note + "\x60\x3C"), "a channel message is cut short"},
+        {file(note, 1, 2), "the header's track count differs"},
+        {file(note).substr(0, 14) + file(note), "a chunk other than a track (MTrk)"},
+        {file(note).substr(0, 20), "a chunk runs past the end"},
+    };
+    for (const auto& [bytes, reason] : cases) {
+        std::string text, warnings, error;
+        EXPECT_EQ(importMidiBytes(bytes, "m.mid", &text, &warnings, &error), !*reason) << reason;
+        EXPECT_NE(error.find(reason), std::string::npos) << error;
+    }
+}
+
 TEST(Songc, CommandReportsBadInputByLineAndExitCode) {
     const std::string songc = std::string(QUORLAX_BIN_DIR) + "/songc ";
     const std::string music = std::string(QUORLAX_SOURCE_DIR) + "/src/music/";
