@@ -7,6 +7,8 @@
 //   patch        prepareSynth and a few hundred samples over arbitrary patch words
 //   include      the include expansion over arbitrary shader texts
 //   track        evaluateTrack over arbitrary keys and times
+//   song_source  the song compiler over arbitrary patch and song source texts
+//   midi_import  the MIDI import over arbitrary file bytes
 //
 // Adding a target:
 //  1. Write fuzz/<name>_fuzz.cpp with LLVMFuzzerTestOneInput; open it with a comment giving the
