@@ -142,6 +142,11 @@ TEST(Songc, BadSourcesAreRejectedWithTheirLine) {
              "p = \"C4:1\"\n[[arrangement]]\nat = \"1:1:0\"\nchannel = 0\nplay = \"p\"\nrepeat = 65536",
          "s.toml:5: channel 0 has more than 65,535 note-offs"},
         {true,
+         songHead + "p = \"" + held(6) +
+             "\"\n[[arrangement]]\nat = \"1:1:0\"\nchannel = 0\nplay = \"p\"\n"
+             "repeat = 100000",
+         "s.toml:5: more than 1,000,000 events in all"},
+        {true,
          songHead + "p = \"" + held(49) + "\"\n[[arrangement]]\nat = \"1:1:0\"\nchannel = 0\nplay = \"p\"",
          "s.toml:5: more than 48 note-ons reach one pool of channel 0 on tick 0"},
         {true,
