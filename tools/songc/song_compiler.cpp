@@ -658,13 +658,8 @@ struct SongCompiler {
 
 bool compileSong(const std::string& text, const std::string& path, const uint16_t* patch,
                  std::vector<uint8_t>* bytes, std::string* error) {
-    toml::parse_result parsed = toml::parse(text, path);
-    if (!parsed) {
-        const toml::parse_error& failure = parsed.error();
-        *error = path + ":" + std::to_string(failure.source().begin.line) + ": " +
-                 std::string(failure.description());
-        return false;
-    }
+    toml::parse_result parsed;
+    if (!parseSource(text, path, &parsed, error)) return false;
     SongCompiler compiler;
     compiler.path = path;
     compiler.text = &text;
