@@ -74,6 +74,12 @@ std::string chord(int notes) {
     return text;
 }
 
+std::string dotted(int dots) {
+    std::string key = "a";
+    for (int i = 0; i < dots; ++i) key += ".a";
+    return key;
+}
+
 // Notes that start together and end one after another.
 std::string held(int notes) {
     std::string text;
@@ -130,6 +136,8 @@ TEST(Songc, BadSourcesAreRejectedWithTheirLine) {
         // toml++ must not see these: asking whether U+01D8 is whitespace reaches unreachable code.
         {false, "master = { type = \"Add\", a = 0.0, b = 0.0 } # \xC7\x98\nx = \"\"\"\\\n\xC7\x98\"\"\"",
          "p.toml:3: a character outside ASCII"},
+        {true, dotted(256) + " = 1", "s.toml:1: unknown key 'a' in a song"},
+        {true, "tempo = 120.0\n" + dotted(257) + " = 1", "s.toml:2: a character outside ASCII"},
         {true, "tempo = 120.0\n[patterns]\np = \"C4 \xC7\x98\"\nq = [1, \xC7\x98]",
          "s.toml:4: a character outside ASCII"},
         {true, songHead + "p = \"G9\"\n[[arrangement]]\nat = \"1:1:0\"\nchannel = \"c\"\nplay = \"p+1\"",

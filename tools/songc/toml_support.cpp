@@ -5,6 +5,8 @@ namespace {
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
+constexpr int kMaxKeyDots = 256;
+
 bool isAscii(char c) {
     return static_cast<unsigned char>(c) < 0x80;
 }
@@ -13,7 +15,7 @@ bool isAscii(char c) {
 
 int unreadableCharacterLine(const std::string& text) {
     const size_t n = text.size();
-    int line = 1;
+    int line = 1, dots = 0;
     size_t i = 0;
     auto skipTo = [&](size_t stop) {
         for (; i < stop && i < n; ++i) line += text[i] == '\n';
@@ -50,6 +52,10 @@ int unreadableCharacterLine(const std::string& text) {
             }
             if (i < n && text[i] == '"') i += multi ? 3 : 1;
         } else {
+            // The dots of one dotted key or table name: toml++ nests a table per part and frees
+            // them recursively, so a key of a few hundred thousand parts overflows the stack.
+            dots = c == '.' ? dots + 1 : c == '=' || c == ']' || c == ',' || c == '\n' ? 0 : dots;
+            if (dots > kMaxKeyDots) return line;
             skipTo(i + 1);
         }
     }
@@ -60,7 +66,8 @@ bool parseSource(const std::string& text, const std::string& path, toml::parse_r
                  std::string* error) {
     if (const int line = unreadableCharacterLine(text)) {
         *error = path + ":" + std::to_string(line) +
-                 ": a character outside ASCII outside a string or comment, or after a backslash";
+                 ": a character outside ASCII outside a string or comment, or after a backslash, or a "
+                 "key of more than 256 dotted parts";
         return false;
     }
     *parsed = toml::parse(text, path);
