@@ -7,12 +7,16 @@
 //   patch        prepareSynth and a few hundred samples over arbitrary patch words
 //   include      the include expansion over arbitrary shader texts
 //   track        evaluateTrack over arbitrary keys and times
+//   song_source  the song compiler over arbitrary patch and song source texts
+//   midi_import  the MIDI import over arbitrary file bytes
 //
 // Adding a target:
 //  1. Write fuzz/<name>_fuzz.cpp with LLVMFuzzerTestOneInput; open it with a comment giving the
 //     input's layout, and end every input with everything released (checkNoLiveBlocks).
 //  2. Teach fuzz/seed_corpus.cpp to write a few real inputs into <dir>/<name>/, or have
-//     scripts/fuzz copy them there; a fuzz/<name>.dict is picked up when present.
+//     scripts/fuzz copy them there; a fuzz/<name>.dict is picked up when present, and so is a
+//     fuzz/<name>.options of more libFuzzer flags (song_source caps its inputs at 16 KiB: the
+//     whole music sources as seeds would make every run take tens of milliseconds).
 //  3. scripts/fuzz runs every fuzz_* executable it finds; nothing else needs listing.
 #pragma once
 

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Drives quorlax on a private 1280x720 X server as a viewer would and checks the screen.
-# Usage: show_under_xvfb.sh QUORLAX dialog|windowed|fullscreen|failure. Every wait is bounded; the
-# servers and the program are stopped on every way out. QUORLAX_XVFB_KEEP=DIR keeps the pictures.
+# Usage: show_under_xvfb.sh QUORLAX dialog|windowed|fullscreen|failure|brief. Every wait is
+# bounded; the servers and the program are stopped on every way out. QUORLAX_XVFB_KEEP=DIR keeps
+# the pictures. `brief` only starts the show windowed, waits for the first scene and ends it:
+# scripts/sanitize runs it so that LeakSanitizer sees one whole start-up and shut-down.
 set -uo pipefail
 quorlax=$1 check=$2 pids=()
 work=$(mktemp -d /tmp/quorlax-xvfb.XXXXXX)
 export XDG_RUNTIME_DIR=$work HOME=$work SDL_AUDIODRIVER=dummy # silent, still a real-time clock
+export NO_AT_BRIDGE=1 # the private server has no accessibility bus for GTK's bridge to join
 unset WAYLAND_DISPLAY
 cleanup() {
     [ -n "${QUORLAX_XVFB_KEEP:-}" ] && cp "$work"/*.png "$QUORLAX_XVFB_KEEP"/ 2>/dev/null
@@ -36,6 +39,15 @@ expect_exit_0() {
 brightest() { convert "$1" -crop "$2" +repage -format '%[fx:int(255*maxima)]' info:; }
 size() { xwininfo -id "$1" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'; }
 screen() { xdpyinfo | awk '/dimensions:/ { print $2 }'; }
+# A scene has colour above and below the progress bar's rows (black in every progress picture).
+scene_shown() {
+    import -window "$1" "$work/scene.png"
+    [ "$(brightest "$work/scene.png" 1280x230+0+90)" -gt 8 ] && [ "$(brightest "$work/scene.png" 1280x240+0+390)" -gt 8 ]
+}
+wait_for_scene() {
+    for ((i = 0; i < 60; i++)); do scene_shown "$1" && return 0; sleep 3; done
+    fail "no scene picture"
+}
 grab_with_pointer() { ffmpeg -loglevel error -y -f x11grab -draw_mouse 1 -video_size 1280x720 -i "$DISPLAY" -frames:v 1 "$1"; }
 # Focus starts on the drop-down; Tab goes to the check box, Run, Quit.
 dialog_keys() {
@@ -49,7 +61,7 @@ bg Xvfb -displayfd 3 -screen 0 1280x720x24 -br -nolisten tcp 3>"$work/display" 2
 for ((i = 0; i < 50; i++)); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
 # Without a window manager a window of the screen's size has no title bar pushing it off screen.
-[ "$check" = windowed ] || { bg openbox --sm-disable >/dev/null 2>&1; sleep 1; }
+[ "$check" = windowed ] || [ "$check" = brief ] || { bg openbox --sm-disable >/dev/null 2>&1; sleep 1; }
 [ "$check" = failure ] && export QUORLAX_FORCE_FAILURE=window
 before=$(screen)
 bg "$quorlax" >"$work/out" 2>"$work/err"
@@ -75,19 +87,18 @@ windowed)
     sleep 2 && import -window "$id" "$work/progress.png" # the 5 s pause: the bar at 50/256, 250 pixels
     [ "$(brightest "$work/progress.png" 240x50+4+326)" = 255 ] || fail "no progress bar"
     [ "$(brightest "$work/progress.png" 1000x50+260+326)" = 0 ] || fail "progress bar wider than 250"
-    # A scene has colour above and below the bar's rows (black in every progress picture) and
-    # black letter-box bands.
-    for ((i = 0; i < 60; i++)); do
-        import -window "$id" "$work/scene.png"
-        [ "$(brightest "$work/scene.png" 1280x230+0+90)" -gt 8 ] &&
-            [ "$(brightest "$work/scene.png" 1280x240+0+390)" -gt 8 ] && break
-        sleep 3
-    done
-    [ "$(brightest "$work/scene.png" 1280x240+0+390)" -gt 8 ] || fail "no scene picture"
+    wait_for_scene "$id" # and black letter-box bands around it
     [ "$(brightest "$work/scene.png" 1280x8+0+0)$(brightest "$work/scene.png" 1280x8+0+712)" = 00 ] ||
         fail "no letter-box"
     xdotool key Escape
     expect_exit_0 90
+    ;;
+brief)
+    dialog_keys Tab space Tab space
+    id=$(window "Varnholt Quorlax" 60) || fail "no presentation window"
+    wait_for_scene "$id"
+    xdotool key Escape
+    expect_exit_0 90 # a leak report ends the program with LeakSanitizer's exit code
     ;;
 fullscreen)
     xdotool mousemove 100 100

@@ -74,6 +74,12 @@ std::string chord(int notes) {
     return text;
 }
 
+std::string dotted(int dots) {
+    std::string key = "a";
+    for (int i = 0; i < dots; ++i) key += ".a";
+    return key;
+}
+
 // Notes that start together and end one after another.
 std::string held(int notes) {
     std::string text;
@@ -129,6 +135,13 @@ TEST(Songc, BadSourcesAreRejectedWithTheirLine) {
                 "[0,10],[0,11],[0,12]] }",
          "p.toml:3: more than 11 different stereo constants"},
         {false, "master = { type = \"Add\", a = 0.0, b = 0.0 }\n[nodes\n", "p.toml:2:"},
+        // toml++ must not see these: asking whether U+01D8 is whitespace reaches unreachable code.
+        {false, "master = { type = \"Add\", a = 0.0, b = 0.0 } # \xC7\x98\nx = \"\"\"\\\n\xC7\x98\"\"\"",
+         "p.toml:3: a character outside ASCII"},
+        {true, dotted(256) + " = 1", "s.toml:1: unknown key 'a' in a song"},
+        {true, "tempo = 120.0\n" + dotted(257) + " = 1", "s.toml:2: a character outside ASCII"},
+        {true, "tempo = 120.0\n[patterns]\np = \"C4 \xC7\x98\"\nq = [1, \xC7\x98]",
+         "s.toml:4: a character outside ASCII"},
         {true, songHead + "p = \"G9\"\n[[arrangement]]\nat = \"1:1:0\"\nchannel = \"c\"\nplay = \"p+1\"",
          "s.toml:5: G9 transposed by 1 is outside the notes 0 to 127"},
         {true, songHead + "p = \"\"\"\nC4/4 D4\nE4 H4\n\"\"\"", "s.toml:6: 'H4': 'H4' is no note"},
@@ -143,6 +156,11 @@ TEST(Songc, BadSourcesAreRejectedWithTheirLine) {
          songHead +
              "p = \"C4:1\"\n[[arrangement]]\nat = \"1:1:0\"\nchannel = 0\nplay = \"p\"\nrepeat = 65536",
          "s.toml:5: channel 0 has more than 65,535 note-offs"},
+        {true,
+         songHead + "p = \"" + held(6) +
+             "\"\n[[arrangement]]\nat = \"1:1:0\"\nchannel = 0\nplay = \"p\"\n"
+             "repeat = 100000",
+         "s.toml:5: more than 1,000,000 events in all"},
         {true,
          songHead + "p = \"" + held(49) + "\"\n[[arrangement]]\nat = \"1:1:0\"\nchannel = 0\nplay = \"p\"",
          "s.toml:5: more than 48 note-ons reach one pool of channel 0 on tick 0"},
@@ -349,6 +367,33 @@ TEST(Songc, MidiFileImportsAsSongSource) {
     EXPECT_TRUE(compileSong(text, "import.toml", nullptr, &bytes, &error)) << error;
     EXPECT_FALSE(
         importMidi(std::string(QUORLAX_SOURCE_DIR) + "/src/music/song.toml", &text, &warnings, &error));
+}
+
+// Damage that libsmf would stop the program on, or read past, or skip quietly, is refused first.
+TEST(Songc, DamagedMidiFilesAreRefusedWithTheirReason) {
+    auto file = [](std::string track, uint8_t format = 0, uint8_t tracks = 1) {
+        track += std::string("\0\xFF\x2F\0", 4);
+        const std::string header("MThd\0\0\0\x06\0", 9);
+        std::string size = {0, 0, char(track.size() >> 8), char(track.size())};
+        return header + char(format) + '\0' + char(tracks) + std::string("\0\x60MTrk", 6) + size + track;
+    };
+    const std::string note("\0\x90\x3C\x64", 4);
+    const std::pair<std::string, const char*> cases[] = {
+        {file(note), ""},
+        {file(note + std::string("\0\xF7\0", 3)), "an escape (F7) event"},
+        {file(std::string("\0\xFF\x03\x80\x01", 5) + "x" + note), "a meta event's length is not one byte"},
+        {file(std::string("\0\xFF\x58\x03\x04\x02\x18", 7)), "a meta event of the wrong length"},
+        {file(std::string("\0\xFF\x51\x03\0\0\0", 7)), "a tempo of 0"},
+        {file(note + "\x60\x3C"), "a channel message is cut short"},
+        {file(note, 1, 2), "the header's track count differs"},
+        {file(note).substr(0, 14) + file(note), "a chunk other than a track (MTrk)"},
+        {file(note).substr(0, 20), "a chunk runs past the end"},
+    };
+    for (const auto& [bytes, reason] : cases) {
+        std::string text, warnings, error;
+        EXPECT_EQ(importMidiBytes(bytes, "m.mid", &text, &warnings, &error), !*reason) << reason;
+        EXPECT_NE(error.find(reason), std::string::npos) << error;
+    }
 }
 
 TEST(Songc, CommandReportsBadInputByLineAndExitCode) {

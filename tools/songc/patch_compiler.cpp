@@ -632,13 +632,8 @@ struct PatchCompiler {
 
 bool compilePatch(const std::string& text, const std::string& path, std::vector<uint16_t>* words,
                   std::string* error) {
-    toml::parse_result parsed = toml::parse(text, path);
-    if (!parsed) {
-        const toml::parse_error& failure = parsed.error();
-        *error = path + ":" + std::to_string(failure.source().begin.line) + ": " +
-                 std::string(failure.description());
-        return false;
-    }
+    toml::parse_result parsed;
+    if (!parseSource(text, path, &parsed, error)) return false;
     words->assign(kPatchWordCount, 0);
     PatchCompiler compiler;
     compiler.path = path;

@@ -17,7 +17,8 @@ namespace {
 constexpr uint32_t kLastTick = 0xFFFFFF;
 constexpr size_t kMaxStreamEvents = 0xFFFF;
 constexpr int kNoteOffQueue = 32, kNoteOnQueue = 48;
-constexpr size_t kMaxEvents = 8000000;
+// Some 300 times the show's song: the cap ends a runaway repeat within a second.
+constexpr size_t kMaxEvents = 1000000;
 
 struct PatternNote {
     int64_t at, length;
@@ -245,8 +246,7 @@ struct SongCompiler {
     }
 
     bool place(uint32_t* tickOut, int64_t position, int line) {
-        // Far more than sixteen channels' streams can hold; stops a runaway repeat early.
-        if (placed.size() > kMaxEvents) return fail(line, "more than 8,000,000 events in all");
+        if (placed.size() > kMaxEvents) return fail(line, "more than 1,000,000 events in all");
         const int64_t tick = sequencerTick(position);
         if (tick > int64_t(kLastTick))
             return fail(line, "time past the last tick a song can hold (" + std::to_string(kLastTick) + ")");
@@ -366,14 +366,25 @@ struct SongCompiler {
                 return fail(pointLine, "automation points must not go back in time");
             if (ramp && lastTick < 0) return fail(pointLine, "a ramp needs a point before it");
             if (ramp) {
-                for (int64_t t = lastTick + 1; t <= int64_t(tick); ++t) {
-                    const int64_t v =
-                        lastValue + std::llround(double(value - lastValue) * double(t - lastTick) /
-                                                 double(int64_t(tick) - lastTick));
-                    if (v == emitted) continue;
-                    placed.push_back(
-                        {uint32_t(t), channel, kControllerStream, int(*controller), int(v), 0, pointLine});
+                auto valueAt = [&](int64_t t) {
+                    return lastValue + std::llround(double(value - lastValue) * double(t - lastTick) /
+                                                    double(int64_t(tick) - lastTick));
+                };
+                // The value is monotonic in the tick: each run of equal values is skipped by
+                // bisection, so a ramp costs its (at most 256) changes, not its ticks, of which
+                // a long one has millions.
+                for (int64_t t = lastTick + 1; t <= int64_t(tick);) {
+                    const int64_t v = valueAt(t);
+                    if (v != emitted)
+                        placed.push_back({uint32_t(t), channel, kControllerStream, int(*controller), int(v),
+                                          0, pointLine});
                     emitted = v;
+                    int64_t same = t, other = int64_t(tick) + 1;
+                    while (other - same > 1) {
+                        const int64_t middle = same + (other - same) / 2;
+                        (valueAt(middle) == v ? same : other) = middle;
+                    }
+                    t = other;
                 }
             }
             if (!ramp || int64_t(tick) == lastTick) {
@@ -647,13 +658,8 @@ struct SongCompiler {
 
 bool compileSong(const std::string& text, const std::string& path, const uint16_t* patch,
                  std::vector<uint8_t>* bytes, std::string* error) {
-    toml::parse_result parsed = toml::parse(text, path);
-    if (!parsed) {
-        const toml::parse_error& failure = parsed.error();
-        *error = path + ":" + std::to_string(failure.source().begin.line) + ": " +
-                 std::string(failure.description());
-        return false;
-    }
+    toml::parse_result parsed;
+    if (!parseSource(text, path, &parsed, error)) return false;
     SongCompiler compiler;
     compiler.path = path;
     compiler.text = &text;

@@ -30,6 +30,9 @@ std::string songStats(const uint8_t* bytes, size_t size);
 // A song source from a format 0 or 1 Standard MIDI File; *warnings collects lines for things
 // the song cannot keep (tempo changes, events past the time limit).
 bool importMidi(const std::string& path, std::string* text, std::string* warnings, std::string* error);
+// The same from the file's bytes; `path` names it in the messages.
+bool importMidiBytes(const std::string& bytes, const std::string& path, std::string* text,
+                     std::string* warnings, std::string* error);
 
 // Reads a whole file; false with "path: reason" in *error.
 bool readFile(const std::string& path, std::string* bytes, std::string* error);
