@@ -160,13 +160,13 @@ bool importMidi(const std::string& path, std::string* text, std::string* warning
 
 bool importMidiBytes(const std::string& bytes, const std::string& path, std::string* text,
                      std::string* warnings, std::string* error) {
+    if (bytes.size() > INT_MAX) {
+        *error = path + ": larger than 2 GiB";
+        return false;
+    }
     const auto* raw = reinterpret_cast<const uint8_t*>(bytes.data());
     if (const char* damage = midiDamage(raw, bytes.size())) {
         *error = path + ": not a Standard MIDI File that can be imported: " + damage;
-        return false;
-    }
-    if (bytes.size() > INT_MAX) {
-        *error = path + ": larger than 2 GiB";
         return false;
     }
     std::unique_ptr<smf_t, void (*)(smf_t*)> smf(smf_load_from_memory(raw, int(bytes.size())), smf_delete);

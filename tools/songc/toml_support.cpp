@@ -2,10 +2,12 @@
 
 namespace {
 
+// The most dots one dotted key or table name may hold.
+constexpr int kMaxKeyDots = 256;
+
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
-constexpr int kMaxKeyDots = 256;
 
 bool isAscii(char c) {
     return static_cast<unsigned char>(c) < 0x80;
@@ -13,7 +15,7 @@ bool isAscii(char c) {
 
 } // namespace
 
-int unreadableCharacterLine(const std::string& text) {
+int unreadableSourceLine(const std::string& text) {
     const size_t n = text.size();
     int line = 1, dots = 0;
     size_t i = 0;
@@ -64,7 +66,7 @@ int unreadableCharacterLine(const std::string& text) {
 
 bool parseSource(const std::string& text, const std::string& path, toml::parse_result* parsed,
                  std::string* error) {
-    if (const int line = unreadableCharacterLine(text)) {
+    if (const int line = unreadableSourceLine(text)) {
         *error = path + ":" + std::to_string(line) +
                  ": a character outside ASCII outside a string or comment, or after a backslash, or a "
                  "key of more than 256 dotted parts";

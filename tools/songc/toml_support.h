@@ -14,9 +14,9 @@
 // none. toml++ 3 reaches __builtin_unreachable when it asks whether some of them (U+00A1 to
 // U+0499, U+2D2E to U+3127) are whitespace, which it does outside strings and comments and after
 // a backslash in a multi-line basic string. TOML allows none outside strings and comments.
-// Also the line of a dotted key or table name of more than 256 parts, which toml++ would nest
+// Also the line of a dotted key or table name with more than 256 dots, which toml++ would nest
 // (and free) recursively.
-int unreadableCharacterLine(const std::string& text);
+int unreadableSourceLine(const std::string& text);
 
 // toml::parse behind that check: false with "path:line: message" in *error.
 bool parseSource(const std::string& text, const std::string& path, toml::parse_result* parsed,
