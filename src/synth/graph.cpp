@@ -147,6 +147,13 @@ UnitNode* buildNode(int32_t index, int32_t mode) {
 void releaseNode(UnitNode* node) {
     if (!node || node->shared != 0) return;
     node->shared = 1;
+    // The table keeps no node that is about to be freed. The master, a channel's output and its
+    // routing node are read from the table between ticks; a damaged patch may hold a per-voice
+    // record at one of those indices, whose last instance would otherwise be read after its free.
+    SynthGraph& graph = synthGraph();
+    if (graph.nodeTable && node->index >= 0 && node->index < kNodeIndexLimit &&
+        graph.nodeTable[node->index] == node)
+        graph.nodeTable[node->index] = nullptr;
     if (node->buffer) scheduleFree(node->buffer);
     for (int32_t k = 0; k < node->inputCount; ++k) releaseNode(node->inputs[k]);
     node->inputCount = -1;

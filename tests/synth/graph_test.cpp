@@ -87,6 +87,9 @@ TEST_F(GraphTest, ReleasingAVoiceFreesOnlyItsNodesAndBuffersAtTheEndOfTheTick) {
     releaseNode(voice); // a second release is ignored
     freeReleased();
     EXPECT_EQ(memLiveBlocks(), before);
+    // The table points at no freed node (a damaged patch may read one as its master).
+    for (const char* name : {"voice", "shaped", "osc"})
+        EXPECT_EQ(synthGraph().nodeTable[patch.indexOf(name)], nullptr) << name;
 }
 
 TEST_F(GraphTest, MalformedRecordsAreBoundSafely) {
