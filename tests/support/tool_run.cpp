@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <sys/wait.h>
 
-ToolRun runCapture(const std::string& arguments) {
-    const std::string command = std::string(QUORLAX_BIN_DIR) + "/quorlax-capture " + arguments + " 2>&1";
+ToolRun runTool(const std::string& tool, const std::string& arguments) {
+    const std::string command = std::string(QUORLAX_BIN_DIR) + "/" + tool + " " + arguments + " 2>&1";
     ToolRun run{-1, ""};
     std::FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return run;
@@ -13,4 +13,8 @@ ToolRun runCapture(const std::string& arguments) {
     const int status = pclose(pipe);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+ToolRun runCapture(const std::string& arguments) {
+    return runTool("quorlax-capture", arguments);
 }

@@ -1,4 +1,4 @@
-// Runs the capture tool as a program, as a user would.
+// Runs the project's command-line tools as programs, as a user would.
 #pragma once
 
 #include <string>
@@ -8,5 +8,7 @@ struct ToolRun {
     std::string output; // stdout and stderr together (so stdout is not a terminal)
 };
 
-// quorlax-capture with the arguments, split by the shell.
+// build/bin/TOOL with the arguments, split by the shell.
+ToolRun runTool(const std::string& tool, const std::string& arguments);
+// quorlax-capture with the arguments.
 ToolRun runCapture(const std::string& arguments);
