@@ -13,6 +13,11 @@ if(NOT QUORLAX_HOST_SONGC)
 endif()
 include(cmake/compile_music.cmake)
 quorlax_compile_music(${QUORLAX_HOST_SONGC})
+# The tracks likewise, by the native trackc (beside that songc unless named).
+get_filename_component(host_tools ${QUORLAX_HOST_SONGC} DIRECTORY)
+set(QUORLAX_HOST_TRACKC ${host_tools}/trackc CACHE FILEPATH "trackc built for the build machine")
+include(cmake/compile_tracks.cmake)
+quorlax_compile_tracks(${QUORLAX_HOST_TRACKC})
 
 # Tools: the sound-file half of the toolkit (no libpng here) and quorlax-capture with its
 # commands that need no GL (wav, glyphs).

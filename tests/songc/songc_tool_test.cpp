@@ -63,7 +63,7 @@ TEST(SongcTool, RefusedArgumentsAndInputsLeaveEveryFileAsItWas) {
     };
     for (const auto& row : rows) {
         const std::string arguments = expand(row.arguments, d);
-        const ToolRun run = runSongc(arguments);
+        const ToolRun run = runTool("songc", arguments);
         EXPECT_EQ(run.exitCode, row.exitCode) << arguments << "\n" << run.output;
         EXPECT_NE(run.output.find(expand(row.message, d)), std::string::npos) << arguments << "\n" << run.output;
     }
@@ -82,7 +82,7 @@ TEST(SongcTool, RefusedArgumentsAndInputsLeaveEveryFileAsItWas) {
 TEST(SongcTool, OutputsMatchTheBuiltInMusic) {
     ScratchFolder folder;
     ASSERT_TRUE(writeTextFile(folder / "song.bin", "stale"));
-    const ToolRun run = runSongc(kSources + "--cpp " + folder / "music.cpp" + " --song-out " + folder / "song.bin" +
+    const ToolRun run = runTool("songc", kSources + "--cpp " + folder / "music.cpp" + " --song-out " + folder / "song.bin" +
                                  " --patch-out " + folder / "patch.bin");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output, "");
@@ -94,7 +94,7 @@ TEST(SongcTool, OutputsMatchTheBuiltInMusic) {
     // The song blob prints back as a source that compiles to the same blob.
     const ToolRun dump = runCommand(toolPath("songc") + " --dump " + folder / "song.bin" + " >" + folder / "again.toml");
     ASSERT_EQ(dump.exitCode, 0) << dump.output;
-    ASSERT_EQ(runSongc("--song " + folder / "again.toml" + " --song-out " + folder / "again.bin").exitCode, 0);
+    ASSERT_EQ(runTool("songc", "--song " + folder / "again.toml" + " --song-out " + folder / "again.bin").exitCode, 0);
     EXPECT_TRUE(readTextFile(folder / "again.bin") == readTextFile(folder / "song.bin"));
 }
 

@@ -28,8 +28,8 @@ ToolRun runCapture(const std::string& arguments, const std::string& environment)
     return runCommand(environment + " " + toolPath("quorlax-capture") + " " + arguments);
 }
 
-ToolRun runSongc(const std::string& arguments) {
-    return runCommand(toolPath("songc") + " " + arguments);
+ToolRun runTool(const std::string& tool, const std::string& arguments) {
+    return runCommand(toolPath(tool.c_str()) + " " + arguments);
 }
 
 ScratchFolder::ScratchFolder() {

@@ -1,4 +1,5 @@
-// Runs the tools as programs, as a user would, each test in a folder of its own.
+// Runs the project's command-line tools as programs, as a user would, each test in a folder of
+// its own.
 #pragma once
 
 #include <string>
@@ -14,8 +15,8 @@ ToolRun runCommand(const std::string& command);
 // quorlax-capture with the arguments (split by the shell), after the environment assignments in
 // `environment`.
 ToolRun runCapture(const std::string& arguments, const std::string& environment = "");
-// songc with the arguments, split by the shell.
-ToolRun runSongc(const std::string& arguments);
+// build/bin/TOOL with the arguments, split by the shell.
+ToolRun runTool(const std::string& tool, const std::string& arguments);
 // The path of a program of the build, such as "quorlax-capture".
 std::string toolPath(const char* program);
 
