@@ -257,13 +257,13 @@ TEST(Songc, BuiltSongStreamsComeInChannelOrder) {
     DecodedSong song{};
     ASSERT_EQ(decodeSong(music.song.data(), music.song.size(), &song), 1);
     // Riff: 7 notes x 4; walk: 7 notes x 2 x 2; the ramp 40 -> 120 changes 80 times, plus the
-    // first and last point. The riff's first eighth ends on tick 165.375, the walk's first
-    // quarter on 330.75.
+    // first and last point. The riff's first eighth, played at 90 %, ends on tick 148.84, the
+    // walk's first quarter on 330.75.
     const struct {
         int channel, kind, controller, count;
         uint32_t firstTick;
     } expected[] = {
-        {0, 0, 0, 28, 165}, {0, 1, 0, 28, 0}, {0, 3, 1, 82, 0}, {1, 0, 0, 28, 331}, {1, 1, 0, 28, 0}};
+        {0, 0, 0, 28, 149}, {0, 1, 0, 28, 0}, {0, 3, 1, 82, 0}, {1, 0, 0, 28, 331}, {1, 1, 0, 28, 0}};
     ASSERT_EQ(song.streamCount, 5u);
     const uint8_t* at = song.streams;
     for (const auto& e : expected) {
