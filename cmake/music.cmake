@@ -12,7 +12,7 @@ file(GLOB QUORLAX_SONGC_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tools/so
 list(FILTER QUORLAX_SONGC_SOURCES EXCLUDE REGEX "/main\\.cpp$")
 add_library(quorlax_songc STATIC ${QUORLAX_SONGC_SOURCES})
 target_include_directories(quorlax_songc PUBLIC ${PROJECT_SOURCE_DIR}/tools ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(quorlax_songc PUBLIC PkgConfig::SMF)
+target_link_libraries(quorlax_songc PUBLIC PkgConfig::SMF quorlax_files)
 
 add_executable(songc ${PROJECT_SOURCE_DIR}/tools/songc/main.cpp)
 target_link_libraries(songc PRIVATE quorlax_songc)

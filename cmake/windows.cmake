@@ -13,13 +13,18 @@ if(NOT QUORLAX_HOST_SONGC)
 endif()
 include(cmake/compile_music.cmake)
 quorlax_compile_music(${QUORLAX_HOST_SONGC})
+# The tracks likewise, by the native trackc (beside that songc unless named).
+get_filename_component(host_tools ${QUORLAX_HOST_SONGC} DIRECTORY)
+set(QUORLAX_HOST_TRACKC ${host_tools}/trackc CACHE FILEPATH "trackc built for the build machine")
+include(cmake/compile_tracks.cmake)
+quorlax_compile_tracks(${QUORLAX_HOST_TRACKC})
 
 # Tools: the sound-file half of the toolkit (no libpng here) and quorlax-capture with its
 # commands that need no GL (wav, glyphs).
-add_library(quorlax_toolkit STATIC
-    tools/shared/wav_file.cpp tools/shared/capture_plan.cpp tools/shared/output_file.cpp)
+include(cmake/tool_files.cmake)
+add_library(quorlax_toolkit STATIC tools/shared/wav_file.cpp tools/shared/capture_plan.cpp)
 target_include_directories(quorlax_toolkit PUBLIC tools)
-target_link_libraries(quorlax_toolkit PUBLIC quorlax_core)
+target_link_libraries(quorlax_toolkit PUBLIC quorlax_core quorlax_files)
 
 # The song compiler as a library, for `wav --song/--patch`: toml++ is header-only and reached
 # through a folder that holds only it (the rest of the build machine's /usr/include must stay out
@@ -35,6 +40,7 @@ add_library(quorlax_songc STATIC ${QUORLAX_SONGC_SOURCES})
 target_include_directories(quorlax_songc PUBLIC tools src)
 target_include_directories(quorlax_songc SYSTEM PRIVATE ${toml_only})
 target_compile_definitions(quorlax_songc PRIVATE TOML_ENABLE_WINDOWS_COMPAT=0)
+target_link_libraries(quorlax_songc PUBLIC quorlax_files)
 target_link_libraries(quorlax_toolkit PUBLIC quorlax_songc)
 
 file(GLOB QUORLAX_CAPTURE_SOURCES CONFIGURE_DEPENDS tools/capture/*.cpp)

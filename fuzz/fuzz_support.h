@@ -7,6 +7,7 @@
 //   patch        prepareSynth and a few hundred samples over arbitrary patch words
 //   include      the include expansion over arbitrary shader texts
 //   track        evaluateTrack over arbitrary keys and times
+//   track_source the track compiler over arbitrary track files
 //   song_source  the song compiler over arbitrary patch and song source texts
 //   midi_import  the MIDI import over arbitrary file bytes
 //

@@ -1,6 +1,6 @@
 // Writes the seed corpora of the fuzz targets from the program's own data:
 //   fuzz_seed_corpus DIR SOURCE_ROOT  ->  DIR/song/*, DIR/patch/*, DIR/track/*,
-//                                         DIR/song_source/*, DIR/midi_import/*
+//                                         DIR/song_source/*, DIR/midi_import/*, DIR/track_source/*
 // (scripts/fuzz adds the shader texts for the include target and a small bank file.)
 #include "framework/track_data.h"
 #include "songc/songc.h"
@@ -140,11 +140,21 @@ int main(int argc, char** argv) {
     // Node 0 a RandomValue whose range is itself: a loop through an unstamped unit.
     ok &= writeSeed(root + "/patch", "random-value-loop", Bytes{0x23, 0x84});
 
-    ok &= writeSeed(root + "/track", "scene", trackSeed(kSceneSelectorTrack));
-    for (const SceneParameter& parameter : kSceneParameters)
-        ok &= writeSeed(root + "/track", parameter.track.name, trackSeed(parameter.track));
+    for (int32_t i = 0; i < kShowTrackCount; ++i)
+        ok &= writeSeed(root + "/track", builtinTrack(i).name, trackSeed(builtinTrack(i)));
 
-    std::string patchText, songText, error;
+    std::string patchText, songText, tracksText, error;
+    ok &= readFile(sources + "/src/tracks/show.rocket", &tracksText, &error);
+    const std::string trackSource = root + "/track_source";
+    ok &= writeSeed(trackSource, "show", textBytes(tracksText));
+    // The other editor's dialect, with the attributes and bookmarks it writes.
+    ok &= writeSeed(trackSource, "opengl",
+                    textBytes("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rootElement>\n"
+                              "<tracks rows=\"64\" startRow=\"0\" endRow=\"63\" rowsPerBeat=\"8\" beatsPerMin=\"125\">\n"
+                              "<track name=\"scene\" folded=\"0\" muteKeyCount=\"0\" color=\"ffb27474\">\n"
+                              "<key row=\"0\" value=\"0\" interpolation=\"0\" />\n"
+                              "<key row=\"32\" value=\"1.5\" interpolation=\"2\" />\n</track>\n</tracks>\n"
+                              "<bookmarks><bookmark row=\"32\" /></bookmarks>\n</rootElement>\n"));
     ok &= readFile(sources + "/src/music/patch.toml", &patchText, &error);
     ok &= readFile(sources + "/src/music/song.toml", &songText, &error);
     const std::string songSource = root + "/song_source";

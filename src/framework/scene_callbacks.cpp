@@ -16,7 +16,7 @@ int32_t sceneInit(int32_t, TrackRegistry* registry, SceneState* state, const cha
     framework->currentRegistry = registry;
     // Only the first scene creates the tracks; the others get the same ones back.
     for (int32_t i = 0; i < kSceneParameterCount; ++i) {
-        const TrackSource& data = kSceneParameters[i].track;
+        const TrackSource& data = builtinTrack(i);
         framework->parameters[i] =
             registerTrack(registry, data.name, data.times, data.values, data.modes, data.count);
     }
@@ -40,11 +40,11 @@ void sceneRelease(int32_t, int32_t) {}
 void uploadSceneParameters(int32_t program, int32_t, float time) {
     const FrameworkState* framework = frameworkState();
     for (int32_t i = 0; i < kSceneParameterCount; ++i) {
-        const SceneParameter& parameter = kSceneParameters[i];
+        const ShowTrack& parameter = kShowTracks[i];
         float value = evaluateTrack(framework->parameters[i], time);
         if (parameter.kind == UniformInt)
-            setUniform1i(program, parameter.track.name, truncateToInt(value));
+            setUniform1i(program, parameter.name, truncateToInt(value));
         else
-            setUniform1f(program, parameter.track.name, value);
+            setUniform1f(program, parameter.name, value);
     }
 }

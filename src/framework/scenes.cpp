@@ -92,7 +92,7 @@ int32_t initScenes() {
     }
 
     // Registered after the scenes, so the parameter tracks come first in the registry.
-    const TrackSource& selector = kSceneSelectorTrack;
+    const TrackSource& selector = builtinTrack(kSceneSelectorIndex);
     state.sceneSelector = registerTrack(&state.registry, selector.name, selector.times, selector.values,
                                         selector.modes, selector.count);
 

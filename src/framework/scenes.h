@@ -45,7 +45,7 @@ struct FrameworkState {
     TrackRegistry registry;
     TrackRegistry* currentRegistry; // the registry the scenes were started with
     ParameterTrack* sceneSelector;
-    ParameterTrack* parameters[kSceneParameterCount]; // in the order of kSceneParameters
+    ParameterTrack* parameters[kSceneParameterCount]; // in the order of kShowTracks
     int32_t lastActivated;                            // -1 until the first frame
 };
 

@@ -38,7 +38,7 @@ double difference(const Picture& sheet, Region a, Region b) {
 
 TEST(CaptureSheet, EightLabelledCellsEachAScene) {
     ScratchFolder folder;
-    const ToolRun run = capture("sheet --size 64x36 " + folder / "sheet.png");
+    const ToolRun run = runCapture("sheet --size 64x36 " + folder / "sheet.png");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const Picture sheet = readPicture(folder / "sheet.png");
     // Four cells of 64 and five gaps of 4 across; two rows of 36 plus a 7-pixel label band, three gaps down.

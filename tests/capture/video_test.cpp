@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
+#include <cstdlib>
 #include <thread>
 
 namespace {
@@ -29,12 +29,8 @@ Picture videoFrame(const ScratchFolder& folder, const std::string& video, int in
 }
 
 Picture frameCapture(const ScratchFolder& folder, const std::string& arguments) {
-    EXPECT_EQ(capture("frame " + kSpan + arguments + " " + folder / "still.png").exitCode, 0) << arguments;
+    EXPECT_EQ(runCapture("frame " + kSpan + arguments + " " + folder / "still.png").exitCode, 0) << arguments;
     return readPicture(folder / "still.png");
-}
-
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream(path) << text;
 }
 
 } // namespace
@@ -43,7 +39,7 @@ TEST(CaptureVideo, LosslessVideoHoldsTheSpansFramesAndSound) {
     ScratchFolder folder;
     const std::string video = folder / "span.mkv";
     // 600 to 660 ticks is 3.6 s across the start of scene 2 (tick 636).
-    const ToolRun run = capture("video " + kSpan + "--from 600 --to 660 --quiet " + video);
+    const ToolRun run = runCapture("video " + kSpan + "--from 600 --to 660 --quiet " + video);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(folder.names(), std::vector<std::string>{"span.mkv"});
@@ -65,7 +61,7 @@ TEST(CaptureVideo, Mp4HoldsH264AndAacOfTheSpan) {
     ScratchFolder folder;
     const std::string video = folder / "span.mp4";
     // 12 ticks at 10 fps is 7.2 frames: 8 frames, and 0.72 s of sound.
-    const ToolRun run = capture("video " + kSpan + "--from 1400 --to 1412 " + video);
+    const ToolRun run = runCapture("video " + kSpan + "--from 1400 --to 1412 " + video);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("8 frames 64x36 at 10 fps"), std::string::npos) << run.output;
     EXPECT_EQ(probe(video, "v", "codec_name,pix_fmt,nb_read_frames"),
@@ -75,65 +71,77 @@ TEST(CaptureVideo, Mp4HoldsH264AndAacOfTheSpan) {
     EXPECT_NEAR(std::stod(sound.substr(sound.find("duration=") + 9)), 0.72, 1024.0 / 44100.0);
 }
 
-TEST(CaptureVideo, FailuresExitWithTheirCodeAndLeaveNoFile) {
+// An executable script named ffmpeg in a folder of its own, for PATH.
+std::string fakeEncoder(const ScratchFolder& folder, const std::string& name, const std::string& script,
+                        const char* mode = "+x") {
+    const std::string dir = folder / name;
+    EXPECT_EQ(runCommand("mkdir " + dir).exitCode, 0);
+    EXPECT_TRUE(writeTextFile(dir + "/ffmpeg", script));
+    EXPECT_EQ(runCommand(std::string("chmod ") + mode + " " + dir + "/ffmpeg").exitCode, 0);
+    return "PATH=" + dir + ":/usr/bin:/bin";
+}
+
+TEST(CaptureVideo, EncoderFailuresExitWithTheirCodeAndLeaveNoFile) {
     ScratchFolder folder;
-    const std::string out = folder / "out.mkv", fake = folder / "fake";
-    writeFile(out, "kept");
-    ASSERT_EQ(runCommand("mkdir " + fake).exitCode, 0);
-    // An encoder that takes a little of the first frame and dies.
-    writeFile(fake + "/ffmpeg", "#!/bin/sh\nhead -c 5000 >/dev/null\necho 'encoder gave up' >&2\nexit 3\n");
-    ASSERT_EQ(runCommand("chmod +x " + fake + "/ffmpeg").exitCode, 0);
+    const std::string out = folder / "out.mkv";
+    writeTextFile(out, "kept");
+    const std::string span = "video " + kSpan + "--from 600 --to 660 " + out;
     struct Case {
-        std::string arguments, environment;
+        std::string environment;
         int exitCode;
         std::string message;
     } cases[] = {
-        {"video --size 63x36 --fps 10 " + folder / "a.mp4", "", 2, "H.264 in MP4 needs even sides"},
-        {"video " + kSpan + "--from 50 --to 50 " + out, "", 2, "--to must come after --from"},
-        {"video " + kSpan + "--to 3679 " + out, "", 2,
-         "--to 3679.000 is past the end of the show (tick 3678.65)"},
-        {"video --size 64x36 --fps 0 " + out, "", 2, "--fps needs a whole number from 1 to 240"},
-        {"video " + kSpan + folder / "a.avi", "", 2, "the output must end in .mp4 or .mkv"},
-        {"frame --size 8x8 --tick 2147483648 " + folder / "a.png", "", 2,
-         "--tick 2147483648.000 is past the end"},
-        {"video " + kSpan + out, "PATH=/nonexistent", 2, "ffmpeg not found on PATH"},
-        {"video " + kSpan + "/proc/a.mkv", "", 2, "cannot write '/proc/a.mkv'"},
-        {"wav /proc/version", "", 2, "cannot write '/proc/version'"},
-        {"frame --size 8x8 --tick 3 /dev/null", "", 2, "cannot write '/dev/null': it is not a regular file"},
-        {"video " + kSpan + "--from 600 --to 660 " + out, "PATH=" + fake + ":/usr/bin:/bin", 1,
+        {"PATH=/nonexistent", 2, "ffmpeg not found on PATH"},
+        // Only the folder of a file named ffmpeg that cannot be run.
+        {fakeEncoder(folder, "unrunnable", "#!/bin/sh\nexit 0\n", "-x").substr(0, 5 + (folder / "unrunnable").size()),
+         2, "ffmpeg not found on PATH"},
+        // An encoder that takes a little of the first frame and dies.
+        {fakeEncoder(folder, "dies", "#!/bin/sh\nhead -c 5000 >/dev/null\necho 'encoder gave up' >&2\nexit 3\n"), 1,
          "ffmpeg failed: encoder gave up (exit status 3)"},
+        {fakeEncoder(folder, "leaves", "#!/bin/sh\nexit 0\n"), 1, "ffmpeg failed: it stopped reading early"},
+        {fakeEncoder(folder, "broken", "#!/nonexistent/interpreter\n"), 1, "ffmpeg failed: it stopped with exit status 127"},
     };
     for (const Case& c : cases) {
-        const ToolRun run = capture(c.arguments, c.environment);
-        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.output;
-        EXPECT_NE(run.output.find(c.message), std::string::npos) << c.arguments << "\n" << run.output;
+        const ToolRun run = runCapture(span, c.environment);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.environment << "\n" << run.output;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << c.environment << "\n" << run.output;
     }
-    EXPECT_EQ(folder.names(), (std::vector<std::string>{"fake", "out.mkv"}));
-    std::ifstream kept(out);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "kept");
-    ASSERT_TRUE(std::ifstream("/proc/version").good());
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"broken", "dies", "leaves", "out.mkv", "unrunnable"}));
+    EXPECT_TRUE(readTextFile(out) == "kept") << "the existing output was replaced";
 }
 
-TEST(CaptureVideo, InterruptRemovesThePartialFile) {
-    ScratchFolder folder;
-    ASSERT_EQ(runCommand("mkdir " + folder / "fake").exitCode, 0);
-    writeFile(folder / "fake/ffmpeg", "#!/bin/sh\nexec cat >/dev/null\n");
-    ASSERT_EQ(runCommand("chmod +x " + folder / "fake/ffmpeg").exitCode, 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        setenv("PATH", (folder / "fake:/usr/bin:/bin").c_str(), 1);
-        const std::string tool = std::string(QUORLAX_BIN_DIR) + "/quorlax-capture", out = folder / "out.mp4";
-        execl(tool.c_str(), tool.c_str(), "video", "--size", "64x36", "--fps", "10", "--quiet", out.c_str(),
-              nullptr);
-        _exit(127);
+// Ctrl-C or SIGTERM while ffmpeg takes the frames, or while it hangs without reading any: the
+// encoder is stopped and nothing is left.
+TEST(CaptureVideo, InterruptStopsTheEncoderAndRemovesThePartialFile) {
+    const struct {
+        const char* script;
+        int signal;
+    } cases[] = {
+        {"#!/bin/sh\necho $$ >\"$(dirname \"$0\")/pid\"\nexec cat >/dev/null\n", SIGINT},
+        {"#!/bin/sh\necho $$ >\"$(dirname \"$0\")/pid\"\nexec sleep 600\n", SIGTERM},
+    };
+    for (const auto& c : cases) {
+        ScratchFolder folder;
+        const std::string environment = fakeEncoder(folder, "fake", c.script);
+        const pid_t child = fork();
+        if (child == 0) {
+            setenv("PATH", environment.substr(5).c_str(), 1);
+            const std::string tool = toolPath("quorlax-capture"), out = folder / "out.mp4";
+            execl(tool.c_str(), tool.c_str(), "video", "--size", "64x36", "--fps", "10", "--quiet", out.c_str(),
+                  nullptr);
+            _exit(127);
+        }
+        // The encoder says its process id once it runs.
+        for (int i = 0; i < 1000 && readTextFile(folder / "fake/pid").empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const int encoder = std::atoi(readTextFile(folder / "fake/pid").c_str());
+        ASSERT_GT(encoder, 0);
+        ASSERT_EQ(folder.names().size(), 2u);
+        kill(child, c.signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + c.signal) << status;
+        EXPECT_EQ(folder.names(), std::vector<std::string>{"fake"});
+        EXPECT_NE(kill(encoder, 0), 0) << "the encoder outlived the capture";
     }
-    // The temporary file appears beside the target before the show starts.
-    for (int i = 0; i < 1000 && folder.names().size() < 2; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_EQ(folder.names().size(), 2u);
-    kill(child, SIGINT);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status;
-    EXPECT_EQ(folder.names(), std::vector<std::string>{"fake"});
 }

@@ -10,8 +10,7 @@ class TrackData : public ::testing::Test {
   protected:
     void SetUp() override {
         clearTrackRegistry(&registry);
-        registerSource(kSceneSelectorTrack);
-        for (const SceneParameter& p : kSceneParameters) registerSource(p.track);
+        for (int32_t i = 0; i < kShowTrackCount; ++i) registerSource(builtinTrack(i));
     }
     void TearDown() override { freeTracks(&registry); }
 

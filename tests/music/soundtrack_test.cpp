@@ -19,9 +19,7 @@ constexpr int32_t kAccentChannels[] = {2, 3, 8, 12};
 
 // Clock ticks where a flash starts: a fade key below 1 running linearly into a key of 1.
 std::vector<int32_t> flashTicks() {
-    const TrackSource* fade = nullptr;
-    for (const SceneParameter& p : kSceneParameters)
-        if (std::strcmp(p.track.name, "fadetime") == 0) fade = &p.track;
+    const TrackSource* fade = &builtinTrack(showTrackIndex("fadetime"));
     std::vector<int32_t> ticks;
     for (int32_t i = 0; fade && i + 1 < fade->count; ++i)
         if (fade->times[i] > 0 && fade->values[i] < 1.0f && fade->modes[i] == 1 &&

@@ -17,7 +17,7 @@ class CapturePlan : public ::testing::Test {
     ParameterTrack* selector = nullptr;
 
     void SetUp() override {
-        const TrackSource& data = kSceneSelectorTrack;
+        const TrackSource& data = builtinTrack(kSceneSelectorIndex);
         selector = registerTrack(&registry, data.name, data.times, data.values, data.modes, data.count);
         ASSERT_NE(selector, nullptr);
     }

@@ -67,33 +67,4 @@ TEST(CaptureWavTest, FramesOptionCutsTheSong) {
     std::remove(path.c_str());
 }
 
-TEST(CaptureWavTest, BadArgumentsAndPathsExitWithTwo) {
-    struct Case {
-        const char* arguments;
-        const char* message;
-    };
-    const Case cases[] = {
-        {"", "usage: quorlax-capture"},
-        {"nonsense", "unknown command 'nonsense'"},
-        {"wav", "no output path given"},
-        {"wav a.wav b.wav", "more than one output path"},
-        {"wav --loud a.wav", "unknown option --loud"},
-        {"wav --frames", "--frames needs a whole number"},
-        {"wav --frames -3 a.wav", "--frames needs a whole number"},
-        {"wav --frames 12x a.wav", "--frames needs a whole number"},
-        {"wav /nonexistent-directory/out.wav", "cannot write '/nonexistent-directory/out.wav': No such file"},
-        {"wav /", "cannot write '/'"},
-    };
-    for (const Case& c : cases) {
-        const ToolRun run = runCapture(c.arguments);
-        EXPECT_EQ(run.exitCode, 2) << c.arguments;
-        EXPECT_NE(run.output.find(c.message), std::string::npos) << c.arguments << ": " << run.output;
-    }
-    for (const char* help : {"--help", "wav --help"}) {
-        const ToolRun run = runCapture(help);
-        EXPECT_EQ(run.exitCode, 0) << help;
-        EXPECT_NE(run.output.find("wav [--frames N] OUT.wav"), std::string::npos) << run.output;
-    }
-}
-
 } // namespace

@@ -1,26 +1,11 @@
-// The subcommands of quorlax-capture. Each takes the arguments after its name and returns the
-// process exit code: 0 done, 1 failed while working, 2 bad arguments or an unusable path.
+// The commands of quorlax-capture, each defined in its own file with its description, its output
+// types and its run function; the options they take are listed in front_end.cpp.
 #pragma once
 
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
+#include "capture/front_end.h"
 
-// quorlax-capture wav [--frames N] OUT.wav
-int runWavCommand(int argc, char** argv);
-extern const char* const kWavUsage;
-
-// quorlax-capture frame --tick T --size WxH [--fps F] [--frames N] OUT.png
-int runFrameCommand(int argc, char** argv);
-extern const char* const kFrameUsage;
-
-// quorlax-capture video --size WxH --fps N [--from T] [--to T] [--crf Q] [--quiet] OUT.mp4|OUT.mkv
-int runVideoCommand(int argc, char** argv);
-extern const char* const kVideoUsage;
-
-// quorlax-capture sheet --size WxH OUT.png
-int runSheetCommand(int argc, char** argv);
-extern const char* const kSheetUsage;
-// quorlax-capture glyphs [--face NAME] OUT.pgm
-int runGlyphsCommand(int argc, char** argv);
-extern const char* const kGlyphsUsage;
+extern const CaptureCommand kWavCapture;    // the soundtrack as WAV
+extern const CaptureCommand kFrameCapture;  // one moment of the show as PNG
+extern const CaptureCommand kSheetCapture;  // the eight scenes on one PNG
+extern const CaptureCommand kVideoCapture;  // a span of the show with its sound, through ffmpeg
+extern const CaptureCommand kGlyphsCapture; // the glyph atlas as this system draws it, as PGM

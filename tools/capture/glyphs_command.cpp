@@ -4,67 +4,52 @@
 #include "capture/commands.h"
 
 #include "framework/memory.h"
+#include "platform/platform.h"
 #include "renderer/glyph_atlas.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-
-const char* const kGlyphsUsage =
-    "  glyphs [--face NAME] OUT.pgm\n"
-    "      Draws the 256 character codes as the glyph atlas lays them out (face \"Courier New\"\n"
-    "      unless NAME is given) and writes their coverage as a 1024 x 1024 binary PGM, top row first.";
+#include <string>
 
 namespace {
 
-int usageError(const char* message, const char* detail) {
-    std::fprintf(stderr, "quorlax-capture glyphs: %s%s\n%s\n", message, detail, kGlyphsUsage);
-    return kExitUsage;
+constexpr const char* kDefaultFace = "Courier New";
+
+int runGlyphs(const CaptureOptions& options, OutputFile* output) {
+    const char* face = options.face ? options.face : kDefaultFace;
+    // The atlas of a system without fonts is empty; that is no picture of its rasteriser.
+    PlatformServices* platform = platformServices();
+    GlyphFont* font = platform->openGlyphFont(nullptr, face, kGlyphCellHeight, 1, 1);
+    if (!font) return commandFailure("glyphs", "no font can be opened (the system has none installed?)");
+    platform->closeGlyphFont(font);
+
+    const std::string header =
+        "P5\n" + std::to_string(kGlyphAtlasSize) + " " + std::to_string(kGlyphAtlasSize) + "\n255\n";
+    const size_t count = size_t(kGlyphAtlasSize) * kGlyphAtlasSize;
+    auto* pixels = static_cast<uint8_t*>(memAlloc(kGlyphAtlasBytes));
+    if (!pixels) return commandFailure("glyphs", "out of memory");
+    rasteriseGlyphAtlas(pixels, face, nullptr);
+    // The coverage is in the R channel of each RGBA pixel; the header goes in front of it.
+    std::string image = header;
+    image.resize(header.size() + count);
+    for (size_t i = 0; i < count; ++i) image[header.size() + i] = char(pixels[i * 4]);
+    memFree(pixels);
+    const std::string failure = writeOutputBytes(output, image.data(), image.size());
+    if (!failure.empty()) return commandFailure("glyphs", "cannot write '" + std::string(options.output) + "': " + failure);
+    return kExitDone;
 }
 
 } // namespace
 
-int runGlyphsCommand(int argc, char** argv) {
-    const char* path = nullptr;
-    const char* face = "Courier New";
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::printf("usage: quorlax-capture\n%s\n", kGlyphsUsage);
-            return kExitDone;
-        }
-        if (std::strcmp(argv[i], "--face") == 0) {
-            if (i + 1 >= argc) return usageError("--face needs a face name", "");
-            face = argv[++i];
-        } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-            return usageError("unknown option ", argv[i]);
-        } else if (path) {
-            return usageError("more than one output path: ", argv[i]);
-        } else {
-            path = argv[i];
-        }
-    }
-    if (!path) return usageError("no output path given", "");
-    std::FILE* file = std::fopen(path, "wb");
-    if (!file) {
-        std::fprintf(stderr, "quorlax-capture glyphs: cannot write '%s': %s\n", path, std::strerror(errno));
-        return kExitUsage;
-    }
-    auto* pixels = static_cast<uint8_t*>(memAlloc(kGlyphAtlasBytes));
-    if (!pixels) {
-        std::fclose(file);
-        std::fprintf(stderr, "quorlax-capture glyphs: out of memory\n");
-        return kExitFailed;
-    }
-    rasteriseGlyphAtlas(pixels, face, nullptr);
-    // The coverage is in the R channel of each RGBA pixel.
-    for (int32_t i = 0; i < kGlyphAtlasSize * kGlyphAtlasSize; ++i) pixels[i] = pixels[i * 4];
-    std::fprintf(file, "P5\n%d %d\n255\n", kGlyphAtlasSize, kGlyphAtlasSize);
-    const size_t count = size_t(kGlyphAtlasSize) * kGlyphAtlasSize;
-    const bool written = std::fwrite(pixels, 1, count, file) == count;
-    memFree(pixels);
-    if (std::fclose(file) != 0 || !written) {
-        std::fprintf(stderr, "quorlax-capture glyphs: writing '%s' failed\n", path);
-        return kExitFailed;
-    }
-    return kExitDone;
-}
+const CaptureCommand kGlyphsCapture = {
+    .name = "glyphs",
+    .bit = kGlyphsCommand,
+    .outputs = {".pgm"},
+    .summary = "Draws the 256 character codes as the glyph atlas lays them out, as a 1024 x 1024 PGM.",
+    .description =
+        "Draws the character codes 0 to 255 with this system's glyph rasteriser (bold, antialiased,\n"
+        "48 pixels from ascent to descent) in the cells of the glyph atlas, before the distance-field\n"
+        "conversion, and writes their coverage to OUT.pgm as a binary greyscale image, top row first.\n"
+        "The same command on two systems shows whether their rasterisers place every character in its\n"
+        "cell. A system with no font to open fails (exit 1).",
+    .run = runGlyphs,
+};

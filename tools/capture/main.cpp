@@ -6,25 +6,17 @@
 
 namespace {
 
-struct CaptureCommand {
-    const char* name;
-    const char* const* usage;
-    int (*run)(int argc, char** argv);
-};
-
-const CaptureCommand kCommands[] = {
-#if !defined(QUORLAX_CAPTURE_WITHOUT_GL)
-    {"frame", &kFrameUsage, runFrameCommand},
+const CaptureCommand* const kCommands[] = {
+#if !defined(QUORLAX_CAPTURE_WITHOUT_GL) // they draw the scenes (and video runs an encoder)
+    &kFrameCapture, &kSheetCapture, &kVideoCapture,
 #endif
-    {"glyphs", &kGlyphsUsage, runGlyphsCommand}, {"wav", &kWavUsage, runWavCommand},
-#if !defined(QUORLAX_CAPTURE_WITHOUT_GL) // both draw the scenes (and video runs an encoder)
-    {"video", &kVideoUsage, runVideoCommand},    {"sheet", &kSheetUsage, runSheetCommand},
-#endif
+    &kWavCapture,   &kGlyphsCapture,
 };
 
 void printUsage(std::FILE* to) {
     std::fputs("usage: quorlax-capture COMMAND [ARGUMENTS]\n\ncommands:\n", to);
-    for (const CaptureCommand& command : kCommands) std::fprintf(to, "%s\n", *command.usage);
+    for (const CaptureCommand* command : kCommands)
+        std::fprintf(to, "%s\n      %s\n", commandSynopsis(*command).c_str(), command->summary);
     std::fputs("\n'quorlax-capture COMMAND --help' describes one command.\n"
                "Exit codes: 0 done, 1 failed while working, 2 bad arguments or an unusable path,\n"
                "128+signal interrupted (no partial output is left).\n",
@@ -34,6 +26,7 @@ void printUsage(std::FILE* to) {
 } // namespace
 
 int main(int argc, char** argv) {
+    watchInterruptions("quorlax-capture");
     if (argc < 2) {
         printUsage(stderr);
         return kExitUsage;
@@ -42,8 +35,8 @@ int main(int argc, char** argv) {
         printUsage(stdout);
         return kExitDone;
     }
-    for (const CaptureCommand& command : kCommands)
-        if (std::strcmp(argv[1], command.name) == 0) return command.run(argc - 2, argv + 2);
+    for (const CaptureCommand* command : kCommands)
+        if (std::strcmp(argv[1], command->name) == 0) return runCaptureCommand(*command, argc - 2, argv + 2);
     std::fprintf(stderr, "quorlax-capture: unknown command '%s' (try --help)\n", argv[1]);
     return kExitUsage;
 }

@@ -1,5 +1,4 @@
 // quorlax-capture sheet: one PNG with a picture from the middle of each of the eight scenes.
-#include "capture/arguments.h"
 #include "capture/commands.h"
 #include "capture/headless_show.h"
 #include "capture/label_font.h"
@@ -15,25 +14,11 @@
 #include <string>
 #include <vector>
 
-const char* const kSheetUsage =
-    "  sheet --size WxH OUT.png\n"
-    "      A contact sheet: the middle of each of the eight scenes at W x H, labelled with the\n"
-    "      scene and the tick, four to a row.";
-
 namespace {
 
-const char kUsage[] =
-    "usage: quorlax-capture sheet --size WxH OUT.png\n"
-    "\n"
-    "Draws the show headless at W x H at the middle tick of each scene, with the warm-up and\n"
-    "hand-over of 'frame' (8 frames at 60 fps), and writes the eight pictures to OUT.png in two rows\n"
-    "of four on a dark grey ground, 4 pixels apart, each over a label band with \"SCENE N TICK T\"\n"
-    "(\"N TICK T\" where that does not fit) in a 3 x 5 pixel font scaled to the width.\n"
-    "\n"
-    "Exit codes as for 'frame': 0 written; 1 no GL context or the write failed; 2 bad arguments or\n"
-    "OUT cannot be written.\n";
-
 constexpr int kColumns = 4, kRows = 2, kGap = 4;
+// Each picture is at most 8192 wide, and so are the four pictures of a row together.
+constexpr int kMaximumCellWidth = 8192 / kColumns;
 constexpr uint8_t kGround[3] = {40, 40, 40};
 constexpr uint8_t kInk[3] = {235, 235, 235};
 
@@ -69,48 +54,17 @@ void placeCell(Sheet* sheet, int index, const uint8_t* picture, int scene, int t
               y + sheet->cellHeight + sheet->scale, sheet->scale, label.c_str(), kInk);
 }
 
-} // namespace
-
-int runSheetCommand(int argc, char** argv) {
-    int width = 0, height = 0;
-    const char* path = nullptr;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
-            return kExitDone;
-        }
-        if (std::strcmp(argv[i], "--size") == 0) {
-            if (i + 1 >= argc || !parseSize(argv[i + 1], &width, &height))
-                return argumentError("sheet", "--size needs WxH, each side 1 to 8192",
-                                     i + 1 < argc ? argv[i + 1] : "");
-            ++i;
-        } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-            return argumentError("sheet", "unknown option", argv[i]);
-        } else if (path) {
-            return argumentError("sheet", "more than one output path", argv[i]);
-        } else {
-            path = argv[i];
-        }
-    }
-    if (width == 0) return argumentError("sheet", "missing --size WxH");
-    if (!path) return argumentError("sheet", "missing the output path OUT.png");
-    if (width > kMaximumSide / kColumns) return argumentError("sheet", "--size is too wide for four columns");
-    OutputFile output;
-    const std::string unusable = openOutputFile(path, &output);
-    if (!unusable.empty()) {
-        reportUnwritable("sheet", path, unusable.c_str());
-        return kExitUsage;
-    }
-    if (!startHeadlessShow("sheet", width, height)) {
-        discardOutputFile(&output);
-        return kExitFailed;
-    }
+int runSheet(const CaptureOptions& options, OutputFile* output) {
+    const int width = options.width, height = options.height;
+    if (width > kMaximumCellWidth) return argumentError("sheet", "--size is too wide for four columns");
+    if (!startHeadlessShow("sheet", width, height)) return kExitFailed;
     float starts[kSceneCount];
     sceneStartTicks(starts);
     Sheet sheet = layOut(width, height);
     std::vector<uint8_t> picture(size_t(width) * size_t(height) * 4);
     std::vector<float> times(kMinimumWarmUpFrames + kHandOverFrames);
     const double ticksPerFrame = kCaptureTicksPerSecond / kDefaultCaptureFramesPerSecond;
+    ProgressLine progress = startProgress(options, "scenes");
     for (int scene = 0; scene < kSceneCount; ++scene) {
         const double end = scene + 1 < kSceneCount ? starts[scene + 1] : showLengthTicks();
         const int tick = int(std::floor((starts[scene] + end) / 2.0));
@@ -119,14 +73,31 @@ int runSheetCommand(int argc, char** argv) {
         for (int32_t i = 0; i < count; ++i) drawShowFrame(times[size_t(i)]);
         readShowPicture(picture.data());
         placeCell(&sheet, scene, picture.data(), shownScene(), tick);
+        showProgress(&progress, scene + 1, kSceneCount);
     }
+    endProgress(&progress);
     stopHeadlessShow();
 
-    const std::string failure = writePngOutput(&output, sheet.rgba.data(), sheet.width, sheet.height, 0);
-    if (!failure.empty()) {
-        reportUnwritable("sheet", path, failure.c_str());
-        return kExitFailed;
-    }
-    std::printf("%s: %dx%d, the eight scenes at %dx%d\n", path, sheet.width, sheet.height, width, height);
+    const std::string failure = writePngOutput(output, sheet.rgba.data(), sheet.width, sheet.height, 0);
+    if (!failure.empty()) return commandFailure("sheet", "cannot write '" + std::string(options.output) + "': " + failure);
+    if (!options.quiet)
+        std::printf("%s: %dx%d, the eight scenes at %dx%d\n", options.output, sheet.width, sheet.height, width,
+                    height);
     return kExitDone;
 }
+
+} // namespace
+
+const CaptureCommand kSheetCapture = {
+    .name = "sheet",
+    .bit = kSheetCommand,
+    .outputs = {".png"},
+    .summary = "A contact sheet: the middle of each of the eight scenes, labelled, four to a row.",
+    .description =
+        "Draws the show headless at W x H at the middle tick of each scene, with the warm-up and\n"
+        "hand-over of 'frame' (8 frames at 60 fps), and writes the eight pictures to OUT.png in two rows\n"
+        "of four on a dark grey ground, 4 pixels apart, each over a label band with \"SCENE N TICK T\"\n"
+        "(\"N TICK T\" where that does not fit) in a 3 x 5 pixel font scaled to the width. The sheet may\n"
+        "be at most 4 x 2048 pixels wide.",
+    .run = runSheet,
+};

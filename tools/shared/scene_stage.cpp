@@ -42,7 +42,7 @@ StageParameters choreographyAt(float tick) {
     StageParameters p;
     float values[kSceneParameterCount] = {};
     for (int32_t i = 0; i < kSceneParameterCount; ++i) {
-        const TrackSource& data = kSceneParameters[i].track;
+        const TrackSource& data = builtinTrack(i);
         const ParameterTrack* track =
             registerTrack(&registry, data.name, data.times, data.values, data.modes, data.count);
         values[i] = evaluateTrack(track, tick);
@@ -50,7 +50,7 @@ StageParameters choreographyAt(float tick) {
     freeTracks(&registry);
     auto value = [&](const char* name) {
         for (int32_t i = 0; i < kSceneParameterCount; ++i)
-            if (std::strcmp(kSceneParameters[i].track.name, name) == 0) return values[i];
+            if (std::strcmp(kShowTracks[i].name, name) == 0) return values[i];
         return 0.0f;
     };
     p.mbrotate = value("mbrotate");

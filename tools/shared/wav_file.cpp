@@ -2,6 +2,7 @@
 #include "shared/wav_file.h"
 
 #include "platform/platform.h"
+#include "shared/output_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -68,13 +69,23 @@ bool writeWav(std::FILE* file, const float* frames, uint32_t frameCount) {
 }
 
 bool writeWavFile(const char* path, const float* frames, uint32_t frameCount) {
-    std::FILE* file = std::fopen(path, "wb");
-    if (!file) return false;
+    OutputFile output;
+    if (!openOutputFile(path, &output).empty()) return false;
+    std::FILE* file = fdopen(output.descriptor, "wb");
+    if (!file) {
+        discardOutputFile(&output);
+        return false;
+    }
+    output.descriptor = -1;
     const bool written = writeWav(file, frames, frameCount);
     const int savedErrno = errno;
     const bool closed = std::fclose(file) == 0;
-    if (!written) errno = savedErrno;
-    return written && closed;
+    if (!written || !closed || !commitOutputFile(&output).empty()) {
+        discardOutputFile(&output);
+        if (!written) errno = savedErrno;
+        return false;
+    }
+    return true;
 }
 
 std::string readWavFile(const char* path, WavFile* wav) {

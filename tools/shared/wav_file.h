@@ -30,6 +30,7 @@ constexpr uint32_t kWavHeaderBytes = 58;
 
 // Writes `frameCount` interleaved stereo frames. Returns true on success; on failure errno tells why.
 bool writeWav(std::FILE* file, const float* frames, uint32_t frameCount);
+// The same as the whole file at `path`, which is replaced only once it is complete.
 bool writeWavFile(const char* path, const float* frames, uint32_t frameCount);
 
 // Reads a WAV file of 32-bit float samples. Returns an empty string on success, otherwise what is

@@ -66,15 +66,3 @@ std::string songStats(const uint8_t* bytes, size_t size) {
     out << "notes in all: " << total << "\n";
     return out.str();
 }
-
-bool readFile(const std::string& path, std::string* bytes, std::string* error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        *error = path + ": cannot be read";
-        return false;
-    }
-    std::ostringstream content;
-    content << file.rdbuf();
-    *bytes = content.str();
-    return true;
-}

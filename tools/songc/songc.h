@@ -34,5 +34,6 @@ bool importMidi(const std::string& path, std::string* text, std::string* warning
 bool importMidiBytes(const std::string& bytes, const std::string& path, std::string* text,
                      std::string* warnings, std::string* error);
 
-// Reads a whole file; false with "path: reason" in *error.
+// Reads a whole file through the tools' bounded reader (shared/input_file.h): regular files of at
+// most kInputFileLimit bytes; false with "path: cannot be read: reason" in *error.
 bool readFile(const std::string& path, std::string* bytes, std::string* error);
