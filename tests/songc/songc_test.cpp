@@ -145,6 +145,7 @@ TEST(Songc, BadSourcesAreRejectedWithTheirLine) {
         {true, songHead + "p = \"G9\"\n[[arrangement]]\nat = \"1:1:0\"\nchannel = \"c\"\nplay = \"p+1\"",
          "s.toml:5: G9 transposed by 1 is outside the notes 0 to 127"},
         {true, songHead + "p = \"\"\"\nC4/4 D4\nE4 H4\n\"\"\"", "s.toml:6: 'H4': 'H4' is no note"},
+        {true, songHead + "p = \"\"\"\n\nC4 H4\n\"\"\"", "s.toml:6: 'H4': 'H4' is no note"},
         {true, songHead + "p = \"C4@0\"", "s.toml:4: 'C4@0': a velocity is @1 to @127"},
         {true, "ticks_per_beat = 3\n" + songHead + "p = \"C4/8\"",
          "s.toml:5: 'C4/8': /8 is not a whole number"},
