@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         std::vector<uint8_t> song;
         error.clear();
-        if (!compileSong(text, "in.toml", nullptr, &song, &error)) fault("an imported source does not compile", error);
+        if (!compileSong(text, "in.toml", nullptr, &song, &error))
+            fault("an imported source does not compile", error);
     }
     checkNoLiveBlocks(before, "the MIDI import");
     return 0;

@@ -66,11 +66,12 @@ TEST(SongcTool, RefusedArgumentsAndInputsLeaveEveryFileAsItWas) {
         const std::string arguments = expand(row.arguments, d);
         const ToolRun run = runTool("songc", arguments);
         EXPECT_EQ(run.exitCode, row.exitCode) << arguments << "\n" << run.output;
-        EXPECT_NE(run.output.find(expand(row.message, d)), std::string::npos) << arguments << "\n" << run.output;
+        EXPECT_NE(run.output.find(expand(row.message, d)), std::string::npos) << arguments << "\n"
+                                                                              << run.output;
     }
     // A write that fails part way (the size limit stands in for a full disk).
-    const ToolRun full =
-        runCommand("trap '' XFSZ; ulimit -f 16; " + toolPath("songc") + " " + kSources + "--cpp " + d + "/out.cpp");
+    const ToolRun full = runCommand("trap '' XFSZ; ulimit -f 16; " + toolPath("songc") + " " + kSources +
+                                    "--cpp " + d + "/out.cpp");
     EXPECT_EQ(full.exitCode, 1) << full.output;
     EXPECT_NE(full.output.find("songc: cannot write '" + d + "/out.cpp': File too large"), std::string::npos)
         << full.output;
@@ -83,8 +84,8 @@ TEST(SongcTool, RefusedArgumentsAndInputsLeaveEveryFileAsItWas) {
 TEST(SongcTool, OutputsMatchTheBuiltInMusic) {
     ScratchFolder folder;
     ASSERT_TRUE(writeTextFile(folder / "song.bin", "stale"));
-    const ToolRun run = runTool("songc", kSources + "--cpp " + folder / "music.cpp" + " --song-out " + folder / "song.bin" +
-                                 " --patch-out " + folder / "patch.bin");
+    const ToolRun run = runTool("songc", kSources + "--cpp " + folder / "music.cpp" + " --song-out " +
+                                             folder / "song.bin" + " --patch-out " + folder / "patch.bin");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"music.cpp", "patch.bin", "song.bin"}));
@@ -93,9 +94,12 @@ TEST(SongcTool, OutputsMatchTheBuiltInMusic) {
     ASSERT_FALSE(built.empty());
     EXPECT_TRUE(readTextFile(folder / "music.cpp") == built) << "the C++ source differs from the build's";
     // The song blob prints back as a source that compiles to the same blob.
-    const ToolRun dump = runCommand(toolPath("songc") + " --dump " + folder / "song.bin" + " >" + folder / "again.toml");
+    const ToolRun dump =
+        runCommand(toolPath("songc") + " --dump " + folder / "song.bin" + " >" + folder / "again.toml");
     ASSERT_EQ(dump.exitCode, 0) << dump.output;
-    ASSERT_EQ(runTool("songc", "--song " + folder / "again.toml" + " --song-out " + folder / "again.bin").exitCode, 0);
+    ASSERT_EQ(
+        runTool("songc", "--song " + folder / "again.toml" + " --song-out " + folder / "again.bin").exitCode,
+        0);
     EXPECT_TRUE(readTextFile(folder / "again.bin") == readTextFile(folder / "song.bin"));
 }
 
@@ -128,7 +132,8 @@ std::string notes(int count) {
 TEST(SongcTool, MidiImportRefusesWhatTheCompilerWould) {
     std::string text, warnings, error;
     EXPECT_FALSE(importMidiBytes(midiFile({notes(65536)}), "m.mid", &text, &warnings, &error));
-    EXPECT_NE(error.find("m.mid: the song source made from it does not compile: imported:"), std::string::npos)
+    EXPECT_NE(error.find("m.mid: the song source made from it does not compile: imported:"),
+              std::string::npos)
         << error;
     EXPECT_NE(error.find("channel 0 has more than 65,535 note-offs"), std::string::npos) << error;
     EXPECT_EQ(text, "");

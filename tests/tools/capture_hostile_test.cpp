@@ -68,10 +68,11 @@ TEST(CaptureHostile, EveryCommandInterruptedLeavesNothingAndSaysSo) {
         EXPECT_EQ(exitStatus(child), 128 + row.signal) << arguments[0];
         EXPECT_EQ(folder.names(), std::vector<std::string>{"kept"}) << arguments[0];
     }
-    const ToolRun said = runCommand("(sleep 1; kill -INT $$) & exec " + toolPath("quorlax-capture") + " wav " +
-                                    ::testing::TempDir() + "interrupted.wav");
+    const ToolRun said = runCommand("(sleep 1; kill -INT $$) & exec " + toolPath("quorlax-capture") +
+                                    " wav " + ::testing::TempDir() + "interrupted.wav");
     EXPECT_EQ(said.exitCode, 130);
-    EXPECT_NE(said.output.find("quorlax-capture: interrupted; the output was not written\n"), std::string::npos)
+    EXPECT_NE(said.output.find("quorlax-capture: interrupted; the output was not written\n"),
+              std::string::npos)
         << said.output;
 }
 
@@ -91,7 +92,8 @@ TEST(CaptureHostile, SignalIgnoredAtStartStaysIgnored) {
 // file is one of theirs, complete, and nothing else is left.
 TEST(CaptureHostile, ConcurrentWritersLeaveOneWholeFile) {
     ScratchFolder folder;
-    const std::string one = toolPath("quorlax-capture") + " wav --quiet --frames 44100 " + folder / "same.wav";
+    const std::string one =
+        toolPath("quorlax-capture") + " wav --quiet --frames 44100 " + folder / "same.wav";
     const ToolRun run = runCommand(one + " & " + one + " & " + one + " & wait %1 && wait %2 && wait %3");
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(folder.names(), std::vector<std::string>{"same.wav"});
@@ -107,8 +109,9 @@ TEST(CaptureHostile, FailedWriteExitsOneWithTheCause) {
     const ToolRun run = runCommand("trap '' XFSZ; ulimit -f 8; " + toolPath("quorlax-capture") +
                                    " wav --frames 44100 " + folder / "out.wav");
     EXPECT_EQ(run.exitCode, 1) << run.output;
-    EXPECT_NE(run.output.find("quorlax-capture wav: cannot write '" + folder / "out.wav" + "': File too large"),
-              std::string::npos)
+    EXPECT_NE(
+        run.output.find("quorlax-capture wav: cannot write '" + folder / "out.wav" + "': File too large"),
+        std::string::npos)
         << run.output;
     EXPECT_EQ(readTextFile(folder / "out.wav"), "kept");
     EXPECT_EQ(folder.names(), std::vector<std::string>{"out.wav"});

@@ -107,7 +107,8 @@ const char* readTrack(MidiReader track, std::vector<MidiEvent>* events) {
             for (uint32_t i = 0; i < length; ++i)
                 if ((data[i] = track.byte()) >= 0x80) return "a channel message is cut short";
             if (track.short_) return "a channel message is cut short";
-            if (length == 2) events->push_back({int(pulses), 0, uint8_t(first), uint8_t(data[0]), uint8_t(data[1])});
+            if (length == 2)
+                events->push_back({int(pulses), 0, uint8_t(first), uint8_t(data[0]), uint8_t(data[1])});
             continue;
         }
         status = 0; // system and meta events cancel the running status
@@ -204,7 +205,8 @@ bool importMidiBytes(const std::string& bytes, const std::string& path, std::str
                 tempo = bpm;
                 tempoSet = true;
             } else if (std::fabs(bpm - tempo) > 1e-6 && changes++ == 0) {
-                firstChange = "the tempo changes to " + std::to_string(bpm) + " bpm at pulse " + std::to_string(at);
+                firstChange =
+                    "the tempo changes to " + std::to_string(bpm) + " bpm at pulse " + std::to_string(at);
             }
             continue;
         }
@@ -224,7 +226,8 @@ bool importMidiBytes(const std::string& bytes, const std::string& path, std::str
     }
     if (changes)
         *warnings += path + ": " + firstChange +
-                     (changes > 1 ? " (and " + std::to_string(changes - 1) + (changes > 2 ? " more changes)" : " more change)")
+                     (changes > 1 ? " (and " + std::to_string(changes - 1) +
+                                        (changes > 2 ? " more changes)" : " more change)")
                                   : "") +
                      "; the song keeps " + std::to_string(tempo) + " bpm throughout\n";
     for (auto& [where, open] : sounding)
