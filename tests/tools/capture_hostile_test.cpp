@@ -117,4 +117,18 @@ TEST(CaptureHostile, FailedWriteExitsOneWithTheCause) {
     EXPECT_EQ(folder.names(), std::vector<std::string>{"out.wav"});
 }
 
+// Without a font the atlas would be empty, which is no picture of the rasteriser.
+TEST(CaptureHostile, GlyphsWithoutFontsFailAndWriteNothing) {
+    ScratchFolder folder;
+    ASSERT_TRUE(writeTextFile(folder / "fonts.conf", "<?xml version=\"1.0\"?>\n<fontconfig><cachedir>" +
+                                                         folder / "cache" + "</cachedir></fontconfig>\n"));
+    const ToolRun run =
+        runCapture("glyphs " + folder / "atlas.pgm", "FONTCONFIG_FILE=" + folder / "fonts.conf");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_NE(run.output.find("quorlax-capture glyphs: no font can be opened"), std::string::npos)
+        << run.output;
+    EXPECT_EQ(access((folder / "atlas.pgm").c_str(), F_OK), -1);
+    EXPECT_EQ(runCapture("glyphs " + folder / "atlas.pgm").exitCode, 0) << "the system's own fonts draw";
+}
+
 } // namespace
