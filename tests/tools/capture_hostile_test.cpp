@@ -68,8 +68,11 @@ TEST(CaptureHostile, EveryCommandInterruptedLeavesNothingAndSaysSo) {
         EXPECT_EQ(exitStatus(child), 128 + row.signal) << arguments[0];
         EXPECT_EQ(folder.names(), std::vector<std::string>{"kept"}) << arguments[0];
     }
-    const ToolRun said = runCommand("(sleep 1; kill -INT $$) & exec " + toolPath("quorlax-capture") +
-                                    " wav " + ::testing::TempDir() + "interrupted.wav");
+    // The line it says: interrupted once its temporary file is there, so its handlers are too.
+    ScratchFolder folder;
+    const ToolRun said = runCommand("(until ls " + folder.path +
+                                    "/.*.part >/dev/null 2>&1; do sleep 0.05; done; kill -INT $$) & exec " +
+                                    toolPath("quorlax-capture") + " wav " + folder / "interrupted.wav");
     EXPECT_EQ(said.exitCode, 130);
     EXPECT_NE(said.output.find("quorlax-capture: interrupted; the output was not written\n"),
               std::string::npos)

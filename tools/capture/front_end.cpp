@@ -428,6 +428,10 @@ int commandFailure(const char* command, const std::string& message) {
     return kExitFailed;
 }
 
+int writeFailure(const char* command, const CaptureOptions& options, const std::string& reason) {
+    return commandFailure(command, "cannot write '" + std::string(options.output) + "': " + reason);
+}
+
 bool parseDecimal(const char* text, double* value) {
     auto digit = [](char c) { return c >= '0' && c <= '9'; };
     const char* at = text;

@@ -216,8 +216,7 @@ int runVideo(const CaptureOptions& options, OutputFile* output) {
         return commandFailure("video",
                               "ffmpeg failed: " + (failure.empty() ? "it stopped reading early" : failure));
     const std::string committed = commitOutputFile(output);
-    if (!committed.empty())
-        return commandFailure("video", "cannot write '" + std::string(options.output) + "': " + committed);
+    if (!committed.empty()) return writeFailure("video", options, committed);
     if (!options.quiet) printSummary(options, frameCount, secondsSince(start), times, sound);
     return kExitDone;
 }

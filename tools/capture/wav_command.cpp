@@ -82,9 +82,7 @@ int runWav(const CaptureOptions& options, OutputFile* output) {
     std::vector<uint16_t> patchWords;
     if (!loadMusic(options, &songData, &patchWords)) return kExitFailed;
     std::FILE* file = fdopen(output->descriptor, "wb");
-    if (!file)
-        return commandFailure("wav",
-                              std::string("cannot write '") + options.output + "': " + std::strerror(errno));
+    if (!file) return writeFailure("wav", options, std::strerror(errno));
     output->descriptor = -1;
 
     const SongHeader& header = sequencer().song.header;
@@ -112,8 +110,7 @@ int runWav(const CaptureOptions& options, OutputFile* output) {
     const bool closed = std::fclose(file) == 0;
     const std::string failure =
         !written || !closed ? std::strerror(written ? errno : writeErrno) : commitOutputFile(output);
-    if (!failure.empty())
-        return commandFailure("wav", std::string("cannot write '") + options.output + "': " + failure);
+    if (!failure.empty()) return writeFailure("wav", options, failure);
     const double audioSeconds = double(song->songFrames) / kAudioFrameRate;
     if (!options.quiet)
         std::printf("%s: %.2f s of audio in %.2f s wall time, %.1fx real time\n", options.output,
