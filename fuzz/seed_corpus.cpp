@@ -137,6 +137,8 @@ int main(int argc, char** argv) {
     for (uint8_t value = 0; value < 128; value += 32) patch.insert(patch.end(), {0x20, 1, value});
     for (uint8_t note : {48, 55, 60, 64, 67}) patch.insert(patch.end(), {0x40, note, 0});
     ok &= writeSeed(root + "/patch", "builtin-chords", patch);
+    // Node 0 a RandomValue whose range is itself: a loop through an unstamped unit.
+    ok &= writeSeed(root + "/patch", "random-value-loop", Bytes{0x23, 0x84});
 
     for (int32_t i = 0; i < kShowTrackCount; ++i)
         ok &= writeSeed(root + "/track", builtinTrack(i).name, trackSeed(builtinTrack(i)));

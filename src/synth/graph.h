@@ -11,6 +11,10 @@ inline constexpr int32_t kBuildVoice = 0;
 inline constexpr int32_t kBuildShared = 1;
 // The release list starts with room for this many pointers and grows if a tick needs more.
 inline constexpr uint32_t kReleaseListRoom = 65536;
+// Pulls nest at most this deep. Loops end at the first node met again (stamped or evaluating),
+// so a path visits a patch record at most once per voice level; the bound is the second line of
+// defence that keeps any patch's pull within the stack (a few hundred kilobytes at most).
+inline constexpr uint32_t kMaxEvaluationDepth = 1024;
 
 // The graph's state; it belongs to the rendering thread once the synthesizer is prepared.
 struct SynthGraph {
@@ -24,8 +28,9 @@ struct SynthGraph {
     uint32_t releaseRoom;
     UnitNode* liveNodes; // chain of every node not yet released
     VoiceSlot* currentVoice;
-    Stereo tempo;           // beats per minute, from the song
-    int32_t samplesPerTick; // the sequencer's grid, from the song
+    Stereo tempo;             // beats per minute, from the song
+    int32_t samplesPerTick;   // the sequencer's grid, from the song
+    uint32_t evaluationDepth; // pulls in progress, up to kMaxEvaluationDepth
 };
 
 extern SynthGraph gSynthGraph;

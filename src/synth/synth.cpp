@@ -7,6 +7,7 @@
 #include "synth/sample_bank.h"
 #include "synth/sequencer.h"
 #include "synth/synth_math.h"
+#include "synth/unit.h"
 
 #include <emmintrin.h>
 
@@ -67,7 +68,7 @@ uint32_t renderTick(float* out) {
     for (uint32_t i = 0; i < frames; ++i) {
         __m128 narrowed = _mm_setzero_ps();
         if (master) {
-            master->tick(master);
+            evaluateNode(master);
             narrowed = _mm_cvtpd_ps(master->output.v); // truncates under the render mode
         }
         _mm_storel_pi(reinterpret_cast<__m64*>(out + 2 * i), narrowed);

@@ -21,11 +21,21 @@ inline bool beginTick(UnitNode* node) {
     return true;
 }
 
+// Evaluates a node for the current sample. Past kMaxEvaluationDepth nested pulls the node is
+// not evaluated and answers with its previous output.
+inline void evaluateNode(UnitNode* node) {
+    SynthGraph& graph = gSynthGraph;
+    if (graph.evaluationDepth >= kMaxEvaluationDepth) return;
+    ++graph.evaluationDepth;
+    node->tick(node);
+    --graph.evaluationDepth;
+}
+
 // Evaluates input k; an unbound input is silent. Constants make up most inputs of a patch and
 // never change, so their (empty) tick is not called.
 inline void tickInput(UnitNode* node, int32_t k) {
     UnitNode* source = node->inputs[k];
-    if (source && source->tick != tickConstant) source->tick(source);
+    if (source && source->tick != tickConstant) evaluateNode(source);
 }
 // Evaluates inputs 0 … count-1 in order.
 inline void tickInputs(UnitNode* node, int32_t count) {

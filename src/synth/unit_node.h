@@ -27,6 +27,9 @@ struct alignas(16) UnitNode {
     alignas(16) unsigned char state[kUnitStateBytes]; // the unit type's private variables
     UnitNode* inputs[kUnitMaxInputs];                 // null where an input cannot be bound
     int32_t type;
+    // Nonzero while an unstamped unit (ChannelOutput, RandomValue) is pulling its inputs: a loop
+    // back to it then answers with its previous output, as the stamp does for the other units.
+    int32_t evaluating;
     // Every node that is neither freed nor waiting on the release list is on this chain, so
     // the whole synthesizer can be taken down even while voices sound.
     UnitNode* livePrev;

@@ -3,9 +3,12 @@
 
 void tickChannelOutput(UnitNode* node) {
     ChannelOutputState& state = unitState<ChannelOutputState>(node);
-    // Asleep: nothing below is evaluated and the output keeps its last value.
-    if (!anyLane(state.awake)) return;
+    // Asleep, or reached again from its own inputs: nothing below is evaluated and the output
+    // keeps its last value.
+    if (!anyLane(state.awake) || node->evaluating) return;
+    node->evaluating = 1;
     tickMultiply(node);
+    node->evaluating = 0;
     // The follower runs on every call, stamped or not, as the sleep rule is defined.
     Stereo magnitude = absOf(node->output);
     state.follower = (state.follower - magnitude) * k0p99994755 + magnitude;

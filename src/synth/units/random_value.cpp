@@ -3,9 +3,12 @@
 #include "synth/unit.h"
 
 // No stamp: until a draw comes out nonzero, every tick draws again (a range of 0 keeps
-// drawing). Afterwards the node neither draws nor ticks its input.
+// drawing). Afterwards the node neither draws nor ticks its input. Reached again from its own
+// input, it answers with its previous output (zero) and draws nothing.
 void tickRandomValue(UnitNode* node) {
-    if (!bothZero(node->output)) return;
+    if (!bothZero(node->output) || node->evaluating) return;
+    node->evaluating = 1;
     tickInput(node, 0);
+    node->evaluating = 0;
     node->output = noise() * input(node, 0);
 }

@@ -109,7 +109,7 @@ void tickVoicePool(UnitNode* node) {
         slot.noteShifted = slot.noteValue + transpose;
         slot.increment = slot.baseIncrement * queues.pitchFactor;
         UnitNode* root = slot.root;
-        root->tick(root);
+        evaluateNode(root);
         sum += root->output;
         slot.trigger = zeroStereo();
         if (bothZero(root->activity)) {
