@@ -167,12 +167,32 @@ TEST(Songc, BadSourcesAreRejectedWithTheirLine) {
          "s.toml:5: more than 48 note-ons reach one pool of channel 0 on tick 0"},
         {true,
          songHead + "p = \"" + chord(33) + "\"\n[[arrangement]]\nat = \"1:1:0\"\nchannel = 0\nplay = \"p\"",
-         "s.toml:5: more than 32 note-offs reach one pool of channel 0 on tick 330"},
+         "s.toml:5: more than 32 note-offs reach one pool of channel 0 on tick 331"},
         {true,
          songHead + "p = \"" + held(48) + "\"\n[[arrangement]]\nat = \"1:1:0\"\nchannel = 0\nplay = \"p\"",
          ""},
         {true, "[[automation]]\nchannel = 0\ncontroller = 1\npoints = [\"2:1:0 = 5\",\n\"1:1:0 = 3\"]",
          "s.toml:5: automation points must not go back in time"},
+        {true, songHead + "p = { notes = \"C4\", articulation = 1.5 }",
+         "s.toml:4: articulation is a fraction"},
+        {true, songHead + "p = { notes = \"C4\", articulation = \"/7\" }",
+         "s.toml:4: articulation is a fraction"},
+        {true, songHead + "p = { notes = \"C4\", legato = 1 }",
+         "s.toml:4: unknown key 'legato' in pattern 'p'"},
+        {true, songHead + "p = \"C4/4*0\"", "s.toml:4: 'C4/4*0': a length times N takes N from 1 to 1000"},
+        {true,
+         songHead +
+             "p = \"C4@100\"\n[[arrangement]]\nat = \"1:1\"\nchannel = \"c\"\nplay = \"p\"\nvelocity = 30",
+         "s.toml:5: velocity 100 changed by 30 is outside 1 to 127"},
+        {true,
+         songHead +
+             "p = \"C4\"\n[[arrangement]]\nat = \"1:1\"\nchannel = \"c\"\nplay = \"p\"\nvelocity = 1.5",
+         "s.toml:9: velocity is a whole number"},
+        {true, songHead + "p = \"C4\"\n[[arrangement]]\nat = [\"1:1\", 5]\nchannel = \"c\"\nplay = \"p\"",
+         "s.toml:6: an arrangement entry needs at = \"bar:beat:tick\" (or a list of them)"},
+        {true,
+         songHead + "p = \"C4\"\n[[arrangement]]\nat = [\"1:1\", \"1:5\"]\nchannel = \"c\"\nplay = \"p\"",
+         "s.toml:6: position '1:5' must be bar:beat:tick"},
     };
     std::vector<uint16_t> pool;
     std::string error;
@@ -238,12 +258,13 @@ TEST(Songc, BuiltSongStreamsComeInChannelOrder) {
     DecodedSong song{};
     ASSERT_EQ(decodeSong(music.song.data(), music.song.size(), &song), 1);
     // Riff: 7 notes x 4; walk: 7 notes x 2 x 2; the ramp 40 -> 120 changes 80 times, plus the
-    // first and last point.
+    // first and last point. The riff's first eighth, played at 90 %, ends on tick 148.84, the
+    // walk's first quarter on 330.75.
     const struct {
         int channel, kind, controller, count;
         uint32_t firstTick;
     } expected[] = {
-        {0, 0, 0, 28, 165}, {0, 1, 0, 28, 0}, {0, 3, 1, 82, 0}, {1, 0, 0, 28, 330}, {1, 1, 0, 28, 0}};
+        {0, 0, 0, 28, 149}, {0, 1, 0, 28, 0}, {0, 3, 1, 82, 0}, {1, 0, 0, 28, 331}, {1, 1, 0, 28, 0}};
     ASSERT_EQ(song.streamCount, 5u);
     const uint8_t* at = song.streams;
     for (const auto& e : expected) {

@@ -4,6 +4,7 @@
 #include "songc/songc.h"
 #include "songc/toml_support.h"
 #include "songc/unit_catalogue.h"
+#include "songc/value_units.h"
 
 #include "synth/patch.h"
 #include "synth/unit_node.h"
@@ -23,6 +24,9 @@ struct Input {
     std::string name;
     bool feedback = false; // written '~name': closes a loop with the previous sample's value
     float left = 0, right = 0;
+    // A lane written with a unit ("-6 dB"), converted once the node's flags are known.
+    std::string unitText[2];
+    std::string role; // as written, for messages
     int line = 0;
     int index = -1;
 };
@@ -71,9 +75,24 @@ struct PatchCompiler {
         return false;
     }
 
+    // One lane of a constant: a finite number, or a text with a unit to convert later.
+    bool parseLane(const toml::node& value, float* lane, std::string* unitText) {
+        if (const auto* text = value.as_string(); text && looksLikeUnitValue(text->get())) {
+            *unitText = text->get();
+            return true;
+        }
+        if (!value.is_number()) return false;
+        *lane = float(value.value<double>().value_or(0.0));
+        return std::isfinite(*lane);
+    }
+
     bool parseInput(const toml::node& value, const std::string& role, Input* input) {
         input->line = sourceLine(value);
-        if (const auto* text = value.as_string()) {
+        input->role = role;
+        const std::string forms = "input '" + role +
+                                  "' must be a node name, a finite number (or one with a unit) " +
+                                  "or a pair of them";
+        if (const auto* text = value.as_string(); text && !looksLikeUnitValue(text->get())) {
             std::string name = text->get();
             input->kind = Input::Name;
             if (!name.empty() && name[0] == '~') {
@@ -83,19 +102,39 @@ struct PatchCompiler {
             input->name = name;
             return true;
         }
-        if (value.is_number()) {
+        if (value.is_number() || value.is_string()) {
             input->kind = Input::Mono;
-            input->left = input->right = float(value.value<double>().value_or(0.0));
+            if (!parseLane(value, &input->left, &input->unitText[0])) return fail(input->line, forms);
+            input->right = input->left;
+            input->unitText[1] = input->unitText[0];
             return true;
         }
-        if (const auto* pair = value.as_array();
-            pair && pair->size() == 2 && (*pair)[0].is_number() && (*pair)[1].is_number()) {
+        if (const auto* pair = value.as_array(); pair && pair->size() == 2) {
             input->kind = Input::Stereo;
-            input->left = float((*pair)[0].value<double>().value_or(0.0));
-            input->right = float((*pair)[1].value<double>().value_or(0.0));
-            return true;
+            if (parseLane((*pair)[0], &input->left, &input->unitText[0]) &&
+                parseLane((*pair)[1], &input->right, &input->unitText[1]))
+                return true;
         }
-        return fail(input->line, "input '" + role + "' must be a node name, a number or a pair of numbers");
+        return fail(input->line, forms);
+    }
+
+    // Inputs written with units become the numbers their roles store; the envelope's gain
+    // depends on its level_gain flag, so this waits until the whole node is read.
+    bool convertUnits(Node& node) {
+        const int roles = unitInputCount(*node.unit);
+        for (size_t k = 0; k < node.inputs.size(); ++k) {
+            Input& input = node.inputs[k];
+            const ValueUnit unit = int(k) < roles ? node.unit->inputs[k].unit : ValueUnit::None;
+            float* lanes[2] = {&input.left, &input.right};
+            for (int lane = 0; lane < 2; ++lane) {
+                if (input.unitText[lane].empty()) continue;
+                std::string why;
+                if (!unitValue(unit, node.params[0], input.unitText[lane], lanes[lane], &why))
+                    return fail(input.line,
+                                "'" + input.unitText[lane] + "': input '" + input.role + "' " + why);
+            }
+        }
+        return true;
     }
 
     bool parseField(const ParamField& field, const toml::node& value, const std::string& type, Node* node) {
@@ -212,9 +251,10 @@ struct PatchCompiler {
                                                          std::to_string(roles) + " inputs, not " +
                                                          std::to_string(array->size()));
             for (const auto& item : *array) {
+                const size_t k = node->inputs.size();
                 node->inputs.emplace_back();
-                if (!parseInput(item, "#" + std::to_string(node->inputs.size()), &node->inputs.back()))
-                    return false;
+                const std::string role = roles >= 0 ? unit.inputs[k].name : "#" + std::to_string(k + 1);
+                if (!parseInput(item, role, &node->inputs.back())) return false;
             }
         } else if (roles < 0) {
             return fail(node->line, unit.name + std::string(" takes its inputs as a list: inputs = [...]"));
@@ -233,7 +273,7 @@ struct PatchCompiler {
                 continue;
             }
             bool known = false;
-            for (int r = 0; roles > 0 && r < roles; ++r) known = known || k == unit.inputs[r];
+            for (int r = 0; roles > 0 && r < roles; ++r) known = known || k == unit.inputs[r].name;
             if (known) {
                 if (table->get("inputs"))
                     return fail(sourceLine(item), "inputs are given as a list or by name, not both");
@@ -251,18 +291,19 @@ struct PatchCompiler {
             return fail(node->line, "parameter words are given raw or by field, not both");
         if (!table->get("inputs")) {
             for (int r = 0; r < roles; ++r) {
-                const toml::node* item = table->get(unit.inputs[r]);
+                const toml::node* item = table->get(unit.inputs[r].name);
                 if (!item) {
                     std::string all;
-                    for (int k = 0; k < roles; ++k) all += std::string(k ? ", " : "") + unit.inputs[k];
+                    for (int k = 0; k < roles; ++k) all += std::string(k ? ", " : "") + unit.inputs[k].name;
                     return fail(node->line, unit.name + std::string(" takes ") + std::to_string(roles) +
-                                                " inputs (" + all + "); '" + unit.inputs[r] + "' is missing");
+                                                " inputs (" + all + "); '" + unit.inputs[r].name +
+                                                "' is missing");
                 }
                 node->inputs.emplace_back();
-                if (!parseInput(*item, unit.inputs[r], &node->inputs.back())) return false;
+                if (!parseInput(*item, unit.inputs[r].name, &node->inputs.back())) return false;
             }
         }
-        return true;
+        return convertUnits(*node);
     }
 
     bool addName(std::map<std::string, int>& names, const std::string& name, int node, int line) {
@@ -332,6 +373,7 @@ struct PatchCompiler {
                         if (!parsePool(item, channel)) return false;
                 }
             }
+            if (!convertUnits(output)) return false;
             channel.output = addNode(output);
             if (!addName(globals, channel.name, channel.output, channel.line)) return false;
             channel.route = addNode(route);
@@ -375,6 +417,7 @@ struct PatchCompiler {
         if (raw && (table->get("keys") || table->get("voices")))
             return fail(line, "parameter words are given raw or by field, not both");
         if (pool.inputs[0].name.empty()) return fail(line, "a pool needs an instrument");
+        if (!convertUnits(pool)) return false;
         channel.pools.push_back(addNode(pool));
         return true;
     }

@@ -4,6 +4,7 @@
 #include "songc/music_text.h"
 #include "songc/songc.h"
 #include "songc/unit_catalogue.h"
+#include "songc/value_units.h"
 
 #include "synth/patch.h"
 #include "synth/unit_table.h"
@@ -136,9 +137,15 @@ struct PatchDumper {
 
     std::string input(const Record& record, size_t k) const {
         const int index = record.inputs[k];
-        if (index >= kFirstStereoConstantIndex)
-            return "[" + floatText(patchValue(index)) + ", " + floatText(patchValue(index + 2)) + "]";
-        if (index >= kFirstConstantIndex) return floatText(patchValue(index));
+        const int roles = unitInputCount(*record.unit);
+        const ValueUnit unit = int(k) < roles ? record.unit->inputs[k].unit : ValueUnit::None;
+        // With its unit where that reads back to the same number, else the number itself.
+        auto lane = [&](int at) {
+            const std::string text = unitText(unit, record.params[0], patchValue(at));
+            return text.empty() ? floatText(patchValue(at)) : quoted(text);
+        };
+        if (index >= kFirstStereoConstantIndex) return "[" + lane(index) + ", " + lane(index + 2) + "]";
+        if (index >= kFirstConstantIndex) return lane(index);
         return quoted((record.feedback[k] ? "~" : "") + name(index));
     }
 
@@ -202,7 +209,7 @@ struct PatchDumper {
             text += "]";
         } else {
             for (size_t k = 0; k < record.inputs.size(); ++k)
-                text += ", " + std::string(record.unit->inputs[k]) + " = " + input(record, k);
+                text += ", " + std::string(record.unit->inputs[k].name) + " = " + input(record, k);
         }
         const bool defaultShared = record.block < 0;
         if (bool(record.shared) != defaultShared)

@@ -2,6 +2,7 @@
 // automation, become per-channel streams (note-offs, note-ons, then the channel's controllers).
 #include "songc/music_text.h"
 #include "songc/song_model.h"
+#include "songc/song_notation.h"
 #include "songc/songc.h"
 #include "songc/toml_support.h"
 
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <tuple>
 
 namespace {
 
@@ -20,24 +22,16 @@ constexpr int kNoteOffQueue = 32, kNoteOnQueue = 48;
 // Some 300 times the show's song: the cap ends a runaway repeat within a second.
 constexpr size_t kMaxEvents = 1000000;
 
-struct PatternNote {
-    int64_t at, length;
-    int note, velocity, line;
-};
-struct PatternControl {
-    int64_t at;
-    int controller, value, line;
-};
-struct Pattern {
-    std::vector<PatternNote> notes;
-    std::vector<PatternControl> controls;
-    int64_t length = 0;
-};
-
 // One note or controller value at a sequencer tick, before the streams are cut.
 struct Placed {
     uint32_t tick;
     int channel, kind, controller, value, velocity, line;
+};
+
+// A note at its sequencer ticks, before the rule for notes of one pitch is applied.
+struct PlacedNote {
+    uint32_t on, off;
+    int channel, note, velocity, line;
 };
 
 struct SongCompiler {
@@ -48,20 +42,22 @@ struct SongCompiler {
     int64_t ticksPerBeat = 48, beatsPerBar = 4;
     std::map<std::string, int> channels;
     std::map<std::string, Pattern> patterns;
-    std::vector<Placed> placed;
+    std::vector<Placed> placed; // controller values as placed; notes join them once cut
+    std::vector<PlacedNote> notes;
 
     bool fail(int line, const std::string& message) {
         *error = path + ":" + std::to_string(line) + ": " + message;
         return false;
     }
 
-    // Sequencer tick of a position in pattern ticks: floor(position * samples per pattern
-    // tick / samples per sequencer tick), in whole numbers so that no rounding moves a note.
-    int64_t sequencerTick(int64_t position) const {
+    // The sequencer tick nearest to a position of `position / scale` pattern ticks; a position
+    // exactly between two ticks goes to the later one. In whole numbers, so that no platform's
+    // rounding moves a note: the n-th tick holds the positions from n - 1/2 up to n + 1/2.
+    int64_t sequencerTick(int64_t position, int64_t scale = 1) const {
         const int64_t milliTempo = std::llround(double(song.tempo) * 1000.0);
         const __int128 numerator = __int128(position) * 60 * 44100 * 1000;
-        const __int128 denominator = __int128(milliTempo) * ticksPerBeat * song.samplesPerTick;
-        return int64_t(numerator / denominator);
+        const __int128 denominator = __int128(milliTempo) * ticksPerBeat * song.samplesPerTick * scale;
+        return int64_t((2 * numerator + denominator) / (2 * denominator));
     }
 
     // "bar:beat:tick", bars and beats counted from 1.
@@ -117,117 +113,27 @@ struct SongCompiler {
         return {line, 0, &content};
     }
 
-    bool parseLength(const std::string& token, size_t& i, int line, int64_t* length) {
-        const char mark = token[i++];
-        size_t end = i;
-        while (end < token.size() && token[end] >= '0' && token[end] <= '9') ++end;
-        long long number = 0;
-        if (!parseInteger(token.substr(i, end - i), &number) || number <= 0)
-            return fail(line, "'" + token + "': a length is /N (a note value) or :T (ticks)");
-        i = end;
-        if (mark == ':') {
-            *length = number;
-            return true;
-        }
-        int64_t ticks = 4 * ticksPerBeat;
-        if (ticks % number)
-            return fail(line, "'" + token + "': /" + std::to_string(number) +
-                                  " is not a whole number "
-                                  "of ticks at " +
-                                  std::to_string(ticksPerBeat) + " ticks per beat");
-        ticks /= number;
-        if (i < token.size() && token[i] == '.') {
-            ++i;
-            if (ticks % 2)
-                return fail(line, "'" + token + "': the dotted length is not a whole number of ticks");
-            ticks += ticks / 2;
-        }
-        *length = ticks;
-        return true;
-    }
-
+    // A pattern is its notes, or a table of notes and the articulation they are played with.
     bool parsePattern(const std::string& name, const toml::node& value) {
         const toml::node* notesNode = &value;
+        Pattern pattern;
         if (const auto* table = value.as_table()) {
             notesNode = table->get("notes");
-            for (auto&& [key, item] : *table)
-                if (key.str() != "notes")
+            for (auto&& [key, item] : *table) {
+                if (key.str() == "notes") continue;
+                if (key.str() != "articulation")
                     return fail(sourceLine(item),
                                 "unknown key '" + std::string(key.str()) + "' in pattern '" + name + "'");
+                if (!articulationOf(item, &pattern.articulation)) return false;
+            }
             if (!notesNode) return fail(sourceLine(value), "pattern '" + name + "' has no notes");
         }
         const auto content = notesNode->value<std::string>();
         if (!content) return fail(sourceLine(*notesNode), "pattern '" + name + "' must be a string of notes");
-        Pattern pattern;
-        int64_t at = 0, length = ticksPerBeat;
-        int velocity = 100;
-        const std::string& s = *content;
-        LineCounter lines = linesOf(*notesNode, s);
-        size_t start = 0;
-        while (start < s.size()) {
-            if (s[start] == ' ' || s[start] == '\t' || s[start] == '\n' || s[start] == '\r' ||
-                s[start] == ',' || s[start] == '|') {
-                ++start;
-                continue;
-            }
-            size_t end = start;
-            while (end < s.size() && s[end] != ' ' && s[end] != '\t' && s[end] != '\n' && s[end] != '\r' &&
-                   s[end] != ',' && s[end] != '|')
-                ++end;
-            const std::string token = s.substr(start, end - start);
-            const int line = lines.at(start);
-            start = end;
-            if (token.rfind("cc", 0) == 0) {
-                const size_t equals = token.find('=');
-                long long controller = -1, number = -1;
-                if (equals == std::string::npos || !parseInteger(token.substr(2, equals - 2), &controller) ||
-                    !parseInteger(token.substr(equals + 1), &number) || controller < 0 || controller > 127 ||
-                    number < 0 || number > 255)
-                    return fail(line,
-                                "'" + token + "': a controller value is ccN=V (N 0 to 127, V 0 to 255)");
-                pattern.controls.push_back({at, int(controller), int(number), line});
-                continue;
-            }
-            size_t i = token.find_first_of("/:@&");
-            std::vector<int> chord;
-            const std::string head = token.substr(0, i);
-            if (head != "r") {
-                size_t from = 0;
-                while (from <= head.size()) {
-                    const size_t plus = head.find('+', from);
-                    int note = 0;
-                    const std::string part = head.substr(from, plus - from);
-                    if (!parseNote(part, &note))
-                        return fail(line, "'" + token + "': '" + part + "' is no note from C-1 to G9");
-                    chord.push_back(note);
-                    if (plus == std::string::npos) break;
-                    from = plus + 1;
-                }
-            }
-            bool hold = false;
-            while (i != std::string::npos && i < token.size()) {
-                if (token[i] == '/' || token[i] == ':') {
-                    if (!parseLength(token, i, line, &length)) return false;
-                } else if (token[i] == '@') {
-                    size_t end = i + 1;
-                    while (end < token.size() && token[end] >= '0' && token[end] <= '9') ++end;
-                    long long v = 0;
-                    if (!parseInteger(token.substr(i + 1, end - i - 1), &v) || v < 1 || v > 127)
-                        return fail(line, "'" + token + "': a velocity is @1 to @127");
-                    velocity = int(v);
-                    i = end;
-                } else if (token[i] == '&' && i + 1 == token.size() && !chord.empty()) {
-                    hold = true;
-                    ++i;
-                } else {
-                    return fail(line, "'" + token + "' is no note, rest or controller value");
-                }
-            }
-            for (int note : chord) pattern.notes.push_back({at, length, note, velocity, line});
-            if (!hold) at += length;
-        }
-        pattern.length = at;
-        for (const PatternNote& note : pattern.notes) pattern.length = std::max(pattern.length, note.at);
+        NotationError notationError;
+        if (!parsePatternNotes(*content, linesOf(*notesNode, *content).line, ticksPerBeat, &pattern,
+                               &notationError))
+            return fail(notationError.line, notationError.message);
         patterns[name] = std::move(pattern);
         return true;
     }
@@ -245,34 +151,77 @@ struct SongCompiler {
         return fail(sourceLine(value), "channel must be a channel name or a number from 0 to 15");
     }
 
-    bool place(uint32_t* tickOut, int64_t position, int line) {
-        if (placed.size() > kMaxEvents) return fail(line, "more than 1,000,000 events in all");
-        const int64_t tick = sequencerTick(position);
+    bool place(uint32_t* tickOut, int64_t position, int line, int64_t scale = 1) {
+        if (placed.size() + 2 * notes.size() > kMaxEvents)
+            return fail(line, "more than 1,000,000 events in all");
+        const int64_t tick = sequencerTick(position, scale);
         if (tick > int64_t(kLastTick))
             return fail(line, "time past the last tick a song can hold (" + std::to_string(kLastTick) + ")");
         *tickOut = uint32_t(tick);
         return true;
     }
 
+    // The articulation a value gives, or the message why it gives none.
+    bool articulationOf(const toml::node& value, Articulation* articulation) {
+        std::string why;
+        if (parseArticulation(value.is_number(), value.value<double>().value_or(0.0),
+                              value.value<std::string>().value_or(""), ticksPerBeat, articulation, &why))
+            return true;
+        return fail(sourceLine(value), why);
+    }
+
+    // The positions of `at`: one, or a list of them (cues, such as the picture's flashes).
+    bool positionsOf(const toml::node* at, int line, std::vector<int64_t>* positions) {
+        std::vector<const toml::node*> items;
+        if (const auto* list = at ? at->as_array() : nullptr)
+            for (const auto& item : *list) items.push_back(&item);
+        else if (at)
+            items.push_back(at);
+        for (const toml::node* item : items) {
+            const auto text = item->value<std::string>();
+            int64_t position = 0;
+            if (!text) break;
+            if (!parsePosition(*text, sourceLine(*item), &position)) return false;
+            positions->push_back(position);
+        }
+        if (positions->empty() || positions->size() != items.size())
+            return fail(at ? sourceLine(*at) : line,
+                        "an arrangement entry needs at = \"bar:beat:tick\" (or a list of them) and play = "
+                        "\"patterns\"");
+        return true;
+    }
+
+    // One arrangement entry: its patterns back to back from each of its positions.
     bool arrange(const toml::table& entry, int line) {
         int channel = 0;
         const toml::node* channelNode = entry.get("channel");
         if (!channelNode) return fail(line, "an arrangement entry needs a channel");
         if (!channelNumber(*channelNode, &channel)) return false;
-        const auto at = entry["at"].value<std::string>();
         const auto play = entry["play"].value<std::string>();
-        if (!at || !play)
+        std::vector<int64_t> positions;
+        if (!positionsOf(entry.get("at"), line, &positions)) return false;
+        if (!play)
             return fail(line, "an arrangement entry needs at = \"bar:beat:tick\" and play = \"patterns\"");
-        int64_t position = 0;
-        if (!parsePosition(*at, line, &position)) return false;
         const int64_t repeat = entry["repeat"].value<int64_t>().value_or(1);
         const int64_t transpose = entry["transpose"].value<int64_t>().value_or(0);
         for (auto&& [key, item] : entry) {
             const std::string k(key.str());
-            if (k != "channel" && k != "at" && k != "play" && k != "repeat" && k != "transpose")
+            if (k != "channel" && k != "at" && k != "play" && k != "repeat" && k != "transpose" &&
+                k != "velocity" && k != "articulation")
                 return fail(sourceLine(item), "unknown key '" + k + "' in an arrangement entry");
         }
         if (repeat < 1 || repeat > 100000) return fail(line, "repeat must be from 1 to 100000");
+        int64_t louder = 0;
+        if (const toml::node* velocity = entry.get("velocity")) {
+            const auto offset = velocity->as_integer();
+            if (!offset || offset->get() < -126 || offset->get() > 126)
+                return fail(sourceLine(*velocity),
+                            "velocity is a whole number from -126 to 126, added to the notes'");
+            louder = offset->get();
+        }
+        Articulation played;
+        const toml::node* articulation = entry.get("articulation");
+        if (articulation && !articulationOf(*articulation, &played)) return false;
         std::vector<std::pair<const Pattern*, int64_t>> sequence;
         size_t from = 0;
         while (from < play->size()) {
@@ -290,34 +239,46 @@ struct SongCompiler {
             if (found == patterns.end()) return fail(line, "unknown pattern '" + word + "'");
             sequence.push_back({&found->second, transpose + shift});
         }
-        for (int64_t r = 0; r < repeat; ++r) {
-            for (auto& [pattern, shift] : sequence) {
-                for (const PatternNote& note : pattern->notes) {
-                    const int64_t n = note.note + shift;
-                    if (n < 0 || n > 127)
-                        return fail(line, noteName(note.note) + " transposed by " + std::to_string(shift) +
-                                              " is outside the notes 0 to 127");
-                    Placed on{0, channel, kNoteOnStream, 0, int(n), note.velocity, line};
-                    Placed off{0, channel, 0, 0, int(n), 0, line};
-                    if (!place(&on.tick, position + note.at, line) ||
-                        !place(&off.tick, position + note.at + note.length, line))
-                        return false;
-                    // A note shorter than a sequencer tick still sounds for one: its note-off
-                    // would otherwise be delivered before its note-on and the note would hang.
-                    if (off.tick <= on.tick && (off.tick = on.tick + 1) > kLastTick)
-                        return fail(line, "time past the last tick a song can hold (" +
-                                              std::to_string(kLastTick) + ")");
-                    placed.push_back(on);
-                    placed.push_back(off);
+        for (int64_t position : positions) {
+            for (int64_t r = 0; r < repeat; ++r) {
+                for (auto& [pattern, shift] : sequence) {
+                    const Articulation& how = articulation ? played : pattern->articulation;
+                    for (const PatternNote& note : pattern->notes)
+                        if (!placeNote(note, position, shift, louder, how, channel, line)) return false;
+                    for (const PatternControl& control : pattern->controls) {
+                        Placed event{0, channel, kControllerStream, control.controller, control.value,
+                                     0, line};
+                        if (!place(&event.tick, position + control.at, line)) return false;
+                        placed.push_back(event);
+                    }
+                    position += pattern->length;
                 }
-                for (const PatternControl& control : pattern->controls) {
-                    Placed event{0, channel, kControllerStream, control.controller, control.value, 0, line};
-                    if (!place(&event.tick, position + control.at, line)) return false;
-                    placed.push_back(event);
-                }
-                position += pattern->length;
             }
         }
+        return true;
+    }
+
+    bool placeNote(const PatternNote& note, int64_t position, int64_t shift, int64_t louder,
+                   const Articulation& articulation, int channel, int line) {
+        const int64_t n = note.note + shift;
+        if (n < 0 || n > 127)
+            return fail(line, noteName(note.note) + " transposed by " + std::to_string(shift) +
+                                  " is outside the notes 0 to 127");
+        const int64_t velocity = note.velocity + louder;
+        if (velocity < 1 || velocity > 127)
+            return fail(line, "velocity " + std::to_string(note.velocity) + " changed by " +
+                                  std::to_string(louder) + " is outside 1 to 127");
+        PlacedNote placedNote{0, 0, channel, int(n), int(velocity), line};
+        const int64_t start = position + note.at;
+        if (!place(&placedNote.on, start, line) ||
+            !place(&placedNote.off, start * kSubTicks + soundingLength(articulation, note.length), line,
+                   kSubTicks))
+            return false;
+        // A note shorter than a sequencer tick still sounds for one: its note-off would
+        // otherwise be delivered before its note-on and the note would hang.
+        if (placedNote.off <= placedNote.on && (placedNote.off = placedNote.on + 1) > kLastTick)
+            return fail(line, "time past the last tick a song can hold (" + std::to_string(kLastTick) + ")");
+        notes.push_back(placedNote);
         return true;
     }
 
@@ -398,8 +359,42 @@ struct SongCompiler {
         return true;
     }
 
+    // One key per pitch, as on a keyboard: a note ends where the next note of its pitch on its
+    // channel starts, so that its note-off cannot end the next one. Of notes of one pitch that
+    // start on the same tick only the one that ends last sounds (of equals, the loudest).
+    void strikeOnePitchOnce() {
+        std::vector<size_t> order(notes.size());
+        for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+        auto key = [&](size_t i) {
+            const PlacedNote& n = notes[i];
+            return std::make_tuple(n.channel, n.note, n.on, n.off, n.velocity, i);
+        };
+        std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return key(a) < key(b); });
+        std::vector<bool> sounds(notes.size(), true);
+        const PlacedNote* next = nullptr;
+        for (size_t k = order.size(); k-- > 0;) {
+            PlacedNote& note = notes[order[k]];
+            if (next && (next->channel != note.channel || next->note != note.note)) next = nullptr;
+            if (next && note.off > next->on) {
+                note.off = std::max(note.on + 1, next->on);
+                if (note.off > next->on) {
+                    sounds[order[k]] = false;
+                    continue;
+                }
+            }
+            next = &note;
+        }
+        for (size_t i = 0; i < notes.size(); ++i) {
+            if (!sounds[i]) continue;
+            const PlacedNote& n = notes[i];
+            placed.push_back({n.on, n.channel, kNoteOnStream, 0, n.note, n.velocity, n.line});
+            placed.push_back({n.off, n.channel, 0, 0, n.note, 0, n.line});
+        }
+    }
+
     // Streams of every channel in order: note-offs, note-ons, controllers by number.
     bool cutStreams() {
+        strikeOnePitchOnce();
         std::stable_sort(placed.begin(), placed.end(),
                          [](const Placed& a, const Placed& b) { return a.tick < b.tick; });
         for (int c = 0; c < kChannelCount; ++c) {

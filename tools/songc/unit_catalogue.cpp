@@ -4,36 +4,45 @@
 
 namespace {
 
-const char* const kTwo[] = {"signal", "gain", nullptr};
-const char* const kPool[] = {"template", "transpose", "spare1", "spare2", nullptr};
-const char* const kVoiceOutput[] = {"signal", "gain", "active", nullptr};
-const char* const kEnvelope[] = {"trigger", "gate", "attack", "decay", "sustain", "release", "gain", nullptr};
-const char* const kLfo[] = {"rate", "phase", "width", "amount", nullptr};
-const char* const kOscillator[] = {"fm",   "phase",     "width",  "transpose",
-                                   "fine", "amplitude", "detune", nullptr};
-const char* const kNoise[] = {"colour", "amount", nullptr};
-const char* const kBiquad[] = {"signal", "cutoff", "resonance", "shelf", nullptr};
-const char* const kPanner[] = {"signal", "position", nullptr};
-const char* const kAdd[] = {"a", "b", nullptr};
-const char* const kCrossfade[] = {"a", "b", "amount", nullptr};
-const char* const kSignal[] = {"signal", nullptr};
-const char* const kEnvelopeActive[] = {"envelope", nullptr};
-const char* const kScale[] = {"scale", nullptr};
-const char* const kShaper[] = {"signal", "drive", "level", nullptr};
-const char* const kBlend[] = {"signal", "amount", nullptr};
-const char* const kDelay[] = {"signal", "time", nullptr};
-const char* const kEcho[] = {"signal", "time", "feedback", "damping", "mix", nullptr};
-const char* const kDcBlocker[] = {"signal", "pole", nullptr};
-const char* const kRange[] = {"range", nullptr};
-const char* const kReverb[] = {"signal", "gain", "room", "damping", "mix", "width", nullptr};
-const char* const kGraphicEq[] = {"signal", "hz31", "hz62", "hz125", "hz250", "hz500",
-                                  "hz1k",   "hz2k", "hz4k", "hz8k",  "hz16k", nullptr};
-const char* const kSampler[] = {"source", "start",  "pitch",     "direction",
-                                "loop_a", "loop_b", "crossfade", nullptr};
-const char* const kSvf[] = {"signal", "cutoff", "resonance", nullptr};
-const char* const kNone[] = {nullptr};
-const char* const kSampleHold[] = {"signal", "rate", nullptr};
-const char* const kThreeBand[] = {"signal", "low", "mid", "high", nullptr};
+// The units inputs take (value_units.h).
+constexpr ValueUnit kPitch = ValueUnit::Pitch, kFine = ValueUnit::FineTune, kTime = ValueUnit::Time,
+                    kGain = ValueUnit::Gain, kLevel = ValueUnit::Level,
+                    kEnvelopeGain = ValueUnit::EnvelopeGain;
+
+const InputRole kTwo[] = {{"signal"}, {"gain", kGain}, {nullptr}};
+const InputRole kPool[] = {{"template"}, {"transpose", kPitch}, {"spare1"}, {"spare2"}, {nullptr}};
+const InputRole kVoiceOutput[] = {{"signal"}, {"gain", kGain}, {"active"}, {nullptr}};
+const InputRole kEnvelope[] = {{"trigger"}, {"gate"},           {"attack", kTime},       {"decay", kTime},
+                               {"sustain"}, {"release", kTime}, {"gain", kEnvelopeGain}, {nullptr}};
+const InputRole kLfo[] = {{"rate"}, {"phase"}, {"width"}, {"amount"}, {nullptr}};
+const InputRole kOscillator[] = {
+    {"fm"},     {"phase"}, {"width"}, {"transpose", kPitch}, {"fine", kFine}, {"amplitude", kGain},
+    {"detune"}, {nullptr}};
+const InputRole kNoise[] = {{"colour"}, {"amount", kGain}, {nullptr}};
+const InputRole kBiquad[] = {{"signal"}, {"cutoff"}, {"resonance"}, {"shelf"}, {nullptr}};
+const InputRole kPanner[] = {{"signal"}, {"position"}, {nullptr}};
+const InputRole kAdd[] = {{"a"}, {"b"}, {nullptr}};
+const InputRole kCrossfade[] = {{"a"}, {"b"}, {"amount"}, {nullptr}};
+const InputRole kSignal[] = {{"signal"}, {nullptr}};
+const InputRole kEnvelopeActive[] = {{"envelope"}, {nullptr}};
+const InputRole kScale[] = {{"scale"}, {nullptr}};
+const InputRole kShaper[] = {{"signal"}, {"drive"}, {"level", kLevel}, {nullptr}};
+const InputRole kBlend[] = {{"signal"}, {"amount"}, {nullptr}};
+const InputRole kDelay[] = {{"signal"}, {"time"}, {nullptr}};
+const InputRole kEcho[] = {{"signal"}, {"time"}, {"feedback"}, {"damping"}, {"mix"}, {nullptr}};
+const InputRole kDcBlocker[] = {{"signal"}, {"pole"}, {nullptr}};
+const InputRole kRange[] = {{"range"}, {nullptr}};
+const InputRole kReverb[] = {{"signal"}, {"gain", kGain}, {"room"}, {"damping"},
+                             {"mix"},    {"width"},       {nullptr}};
+const InputRole kGraphicEq[] = {{"signal"},        {"hz31", kLevel},  {"hz62", kLevel},  {"hz125", kLevel},
+                                {"hz250", kLevel}, {"hz500", kLevel}, {"hz1k", kLevel},  {"hz2k", kLevel},
+                                {"hz4k", kLevel},  {"hz8k", kLevel},  {"hz16k", kLevel}, {nullptr}};
+const InputRole kSampler[] = {{"source"}, {"start"},  {"pitch"},     {"direction"},
+                              {"loop_a"}, {"loop_b"}, {"crossfade"}, {nullptr}};
+const InputRole kSvf[] = {{"signal"}, {"cutoff"}, {"resonance"}, {nullptr}};
+const InputRole kNone[] = {{nullptr}};
+const InputRole kSampleHold[] = {{"signal"}, {"rate"}, {nullptr}};
+const InputRole kThreeBand[] = {{"signal"}, {"low", kLevel}, {"mid", kLevel}, {"high", kLevel}, {nullptr}};
 
 const char* const kWaves[] = {
     "sine", "saw", "square", "triangle", nullptr, "double_triangle", "double_pulse", "random_harmonic"};
@@ -145,7 +154,7 @@ const UnitInfo* unitByName(const std::string& name) {
 int unitInputCount(const UnitInfo& unit) {
     if (!unit.inputs) return -1;
     int count = 0;
-    while (unit.inputs[count]) ++count;
+    while (unit.inputs[count].name) ++count;
     return count;
 }
 

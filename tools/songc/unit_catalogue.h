@@ -3,11 +3,20 @@
 //
 // Adding a unit type that patches may use: add one row to kUnitCatalogue in unit_catalogue.cpp
 // with its number (as in src/synth/unit_table.h), its name, its input roles in record order
-// (nullptr-terminated; kVariadic for types taking 0 to 16 inputs) and its parameter fields.
+// (each with the unit its values may be written in; a list ended by {nullptr}, or nullptr for
+// types taking 0 to 16 inputs) and its parameter fields.
 #pragma once
+
+#include "songc/value_units.h"
 
 #include <cstdint>
 #include <string>
+
+// An input's role: its name in the source and the unit its numbers may be written in.
+struct InputRole {
+    const char* name;
+    ValueUnit unit = ValueUnit::None;
+};
 
 // How a field of a parameter word reads in a source.
 enum class FieldKind {
@@ -35,7 +44,7 @@ inline constexpr int kMaxFields = 6;
 struct UnitInfo {
     int type;
     const char* name;
-    const char* const* inputs; // roles in record order, nullptr-terminated; nullptr: variadic
+    const InputRole* inputs; // roles in record order, ended by a null name; nullptr: variadic
     int paramWords;
     ParamField fields[kMaxFields];
     int fieldCount;
