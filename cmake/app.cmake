@@ -29,7 +29,7 @@ endif()
 
 # The program driven on a private X server, one check per test; each is bounded by its timeout.
 if(QUORLAX_TESTS AND NOT WIN32)
-    foreach(check dialog windowed fullscreen failure)
+    foreach(check dialog windowed fullscreen failure signals nofonts)
         add_test(NAME show_under_xvfb.${check}
             COMMAND bash ${PROJECT_SOURCE_DIR}/tests/app/show_under_xvfb.sh $<TARGET_FILE:quorlax> ${check})
         set_tests_properties(show_under_xvfb.${check} PROPERTIES TIMEOUT 300)

@@ -6,13 +6,12 @@
 # through quorlax_toolkit); songc (build/bin/songc) is the command.
 include(cmake/compile_music.cmake)
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(SMF REQUIRED IMPORTED_TARGET smf)
 
 file(GLOB QUORLAX_SONGC_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tools/songc/*.cpp)
 list(FILTER QUORLAX_SONGC_SOURCES EXCLUDE REGEX "/main\\.cpp$")
 add_library(quorlax_songc STATIC ${QUORLAX_SONGC_SOURCES})
 target_include_directories(quorlax_songc PUBLIC ${PROJECT_SOURCE_DIR}/tools ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(quorlax_songc PUBLIC PkgConfig::SMF quorlax_files)
+target_link_libraries(quorlax_songc PUBLIC quorlax_files)
 
 add_executable(songc ${PROJECT_SOURCE_DIR}/tools/songc/main.cpp)
 target_link_libraries(songc PRIVATE quorlax_songc)

@@ -28,8 +28,8 @@ target_link_libraries(quorlax_toolkit PUBLIC quorlax_core quorlax_files)
 
 # The song compiler as a library, for `wav --song/--patch`: toml++ is header-only and reached
 # through a folder that holds only it (the rest of the build machine's /usr/include must stay out
-# of the cross compiler's sight); MIDI import needs libsmf, which has no Windows build, so it is
-# left out (songc itself is never built for Windows).
+# of the cross compiler's sight). MIDI import is left out: nothing there calls it (songc itself is
+# never built for Windows).
 set(QUORLAX_TOMLPP_INCLUDE /usr/include/toml++ CACHE PATH "toml++'s header folder")
 set(toml_only ${CMAKE_BINARY_DIR}/toml_only)
 file(MAKE_DIRECTORY ${toml_only})

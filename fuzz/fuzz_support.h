@@ -19,6 +19,8 @@
 //     fuzz/<name>.options of more libFuzzer flags (song_source caps its inputs at 16 KiB: the
 //     whole music sources as seeds would make every run take tens of milliseconds).
 //  3. scripts/fuzz runs every fuzz_* executable it finds; nothing else needs listing.
+//  4. An input a run found, once fixed, goes into fuzz/regressions/<name>/ under a name saying
+//     what it found: scripts/fuzz runs those first, and seeds the run with them.
 #pragma once
 
 #include "framework/memory.h"

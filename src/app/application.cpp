@@ -54,24 +54,29 @@ Application* createApplication() {
 void runMainLoop() {
     bool quit = false;
     while (!quit) {
-        quit = displayServices()->pumpDisplayEvents() != 0;
+        // A quit request from outside (Ctrl-C, SIGTERM) ends the show as Escape does.
+        quit = displayServices()->pumpDisplayEvents() != 0 || platformServices()->quitRequested() != 0;
         if (presentFrame()) quit = true;
         displayServices()->swapDisplayBuffers();
     }
 }
 
 int runApplication() {
-    if (!displayServices()->displayAvailable()) {
-        std::puts("quorlax: no display found (X or Wayland); quorlax-capture renders the show to files "
-                  "without one");
+    platformServices()->catchQuitRequests();
+    DisplayServices* display = displayServices();
+    if (!display->displayAvailable()) {
+        std::printf("quorlax: %s; quorlax-capture renders the show to files without one\n",
+                    *display->displayProblem() ? display->displayProblem() : "no display found");
         return 0;
     }
     if (!theApplication) theApplication = createApplication();
     Application* app = theApplication;
     if (!app) return failStartup();
-    if (!runSetupDialog(&app->settings)) return 0;
+    if (!runSetupDialog(&app->settings)) {
+        if (*display->displayProblem()) std::fprintf(stderr, "quorlax: %s\n", display->displayProblem());
+        return 0;
+    }
 
-    DisplayServices* display = displayServices();
     if (!display->createDisplayWindow(&app->pixelFormat, &app->settings) || forcedFailure("window"))
         return failStartup();
     if (!initRenderer(display->displayDeviceContext(), app->settings.mode.width, app->settings.mode.height) ||

@@ -9,6 +9,7 @@
 #include "synth/render_thread.h"
 #include "synth/synth.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -48,7 +49,9 @@ int32_t startPresentation(const ProgressSink* sink) {
     report(sink, 190);
     startRenderThread();
     report(sink, 260);
-    openAudio();
+    if (!openAudio())
+        std::fputs("quorlax: no sound device could be opened; the show runs silently on the wall clock\n",
+                   stderr);
     startPlayback();
     return started;
 }

@@ -4,6 +4,9 @@
 #include "framework/memory.h"
 #include "framework/text.h"
 #include "framework/value_list.h"
+#include "platform/platform.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -62,7 +65,14 @@ bool runSetupDialog(DisplaySettings* settings) {
     enumerateDisplayModes(settings);
     ValueList* modes = settings->modes;
     const int32_t count = modes ? listCount(modes) : 0;
-    if (count == 0) {
+    // A quit request before the dialog shows ends it as Quit would.
+    if (count == 0 || platformServices()->quitRequested()) {
+        if (count == 0) {
+            std::fprintf(stderr, "quorlax: the display offers none of the modes");
+            for (const auto& accepted : kAcceptedModes)
+                std::fprintf(stderr, " %dx%d (%d bits)", accepted[0], accepted[1], accepted[2]);
+            std::fprintf(stderr, "\n");
+        }
         freeModes(settings);
         return false;
     }

@@ -85,6 +85,10 @@ struct DisplayServices {
     void (*swapDisplayBuffers)();
     // Shows the progress picture at once (it stays visible until the next picture or frame).
     void (*paintProgress)(const ProgressPicture* picture);
+    // Why the last displayAvailable answered 0 or the last showSetupDialog could not show the
+    // dialog, as one line for the viewer ("cannot open the display ':7'"); "" when they did not
+    // fail or said nothing.
+    const char* (*displayProblem)();
 };
 
 // The process-wide services, initialised with this system's implementation.

@@ -74,6 +74,15 @@ struct PlatformServices {
     void* (*readSoundBank)(size_t limit, size_t* size);
     // Where the last readSoundBank call found the bank; "" when it found none.
     const char* (*soundBankSource)();
+
+    // Quit requests from outside the program (SIGINT, SIGTERM and SIGHUP on Linux; Windows has
+    // none, its ways out being the window's and the dialog's own): from catchQuitRequests on they
+    // no longer end the process at once. quitRequested then gives the number of the first one that
+    // arrived (0 while none has); sleepMs returns at once from then on (a sleep under way ends),
+    // and the setup dialog ends as if Quit was pressed. A signal the program was started with ignored (nohup)
+    // stays ignored.
+    void (*catchQuitRequests)();
+    int32_t (*quitRequested)();
 };
 
 // The process-wide services, initialised with this system's implementations.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Drives quorlax on a private 1280x720 X server as a viewer would and checks the screen.
-# Usage: show_under_xvfb.sh QUORLAX dialog|windowed|fullscreen|failure|brief. Every wait is
+# Usage: show_under_xvfb.sh QUORLAX dialog|windowed|fullscreen|failure|signals|nofonts|brief. Every wait is
 # bounded; the servers and the program are stopped on every way out. QUORLAX_XVFB_KEEP=DIR keeps
 # the pictures. `brief` only starts the show windowed, waits for the first scene and ends it:
 # scripts/sanitize runs it so that LeakSanitizer sees one whole start-up and shut-down.
@@ -63,9 +63,14 @@ export DISPLAY=":$(cat "$work/display")"
 # Without a window manager a window of the screen's size has no title bar pushing it off screen.
 [ "$check" = windowed ] || [ "$check" = brief ] || { bg openbox --sm-disable >/dev/null 2>&1; sleep 1; }
 [ "$check" = failure ] && export QUORLAX_FORCE_FAILURE=window
+# The fonts this system has, none of them: GTK would lay the dialog out off the screen.
+[ "$check" = nofonts ] && printf '<?xml version="1.0"?>\n<fontconfig><cachedir>%s</cachedir></fontconfig>\n' \
+    "$work/fc" >"$work/fonts.conf" && export FONTCONFIG_FILE=$work/fonts.conf
+# Job control, so that a program started in the background does not start with SIGINT ignored.
+[ "$check" = signals ] && set -m
 before=$(screen)
-bg "$quorlax" >"$work/out" 2>"$work/err"
-pid=$!
+launch() { bg "$quorlax" >"$work/out" 2>"$work/err"; pid=$!; }
+launch
 case $check in
 dialog)
     line=$(env -u DISPLAY "$quorlax") && [ "$(echo "$line" | wc -l)" = 1 ] && [[ $line == *quorlax-capture* ]] ||
@@ -123,6 +128,37 @@ failure)
     grep -qz "no memory?.no music?.no shades?" "$work/err" || fail "message text"
     xdotool windowactivate --sync "$box" key Return
     expect_exit_0 10
+    ;;
+signals) # Ctrl-C and SIGTERM in each phase end the program as Quit or Escape would, exit code 0
+    window "Varnholt - Quorlax" 30 >/dev/null || fail "no setup dialog"
+    kill -TERM "$pid"
+    expect_exit_0 5
+    window "Varnholt - Quorlax" 0 && fail "dialog left after SIGTERM"
+    xdotool mousemove 100 100
+    launch
+    dialog_keys Tab Tab space # full screen
+    window "Varnholt Quorlax" 30 >/dev/null || fail "no presentation window"
+    sleep 1 && kill -INT "$pid" # in the 5 s pause of the start-up
+    expect_exit_0 30
+    window "Varnholt Quorlax" 0 && fail "presentation window left after SIGINT"
+    grab_with_pointer "$work/shown.png"
+    [ "$(brightest "$work/shown.png" 40x40+90+90)" -gt 0 ] || fail "cursor not back after SIGINT in the start-up"
+    # No sound device: the program's own line, not ALSA's.
+    SDL_AUDIODRIVER=alsa ALSA_CARD=quorlax-no-card launch
+    dialog_keys Tab Tab space
+    id=$(window "Varnholt Quorlax" 30) || fail "no presentation window"
+    wait_for_scene "$id"
+    grep -q "^quorlax: no sound device could be opened; the show runs silently" "$work/err" || fail "no line for no sound"
+    grep -q "ALSA" "$work/err" && fail "ALSA's messages shown"
+    kill -TERM "$pid"
+    expect_exit_0 90
+    grab_with_pointer "$work/shown.png"
+    [ "$(brightest "$work/shown.png" 40x40+90+90)" -gt 0 ] || fail "cursor not back after SIGTERM in the show"
+    ;;
+nofonts)
+    expect_exit_0 10
+    window "Varnholt - Quorlax" 0 && fail "a dialog without fonts"
+    grep -q "^quorlax: no fonts are installed, so the setup dialog cannot be shown" "$work/err" || fail "no line for no fonts"
     ;;
 *) fail "unknown check" ;;
 esac

@@ -93,20 +93,24 @@ TEST(CaptureVideo, EncoderFailuresExitWithTheirCodeAndLeaveNoFile) {
     } cases[] = {
         {"PATH=/nonexistent", 2, "ffmpeg not found on PATH"},
         // Only the folder of a file named ffmpeg that cannot be run.
-        {fakeEncoder(folder, "unrunnable", "#!/bin/sh\nexit 0\n", "-x").substr(0, 5 + (folder / "unrunnable").size()),
+        {fakeEncoder(folder, "unrunnable", "#!/bin/sh\nexit 0\n", "-x")
+             .substr(0, 5 + (folder / "unrunnable").size()),
          2, "ffmpeg not found on PATH"},
         // An encoder that takes a little of the first frame and dies.
-        {fakeEncoder(folder, "dies", "#!/bin/sh\nhead -c 5000 >/dev/null\necho 'encoder gave up' >&2\nexit 3\n"), 1,
-         "ffmpeg failed: encoder gave up (exit status 3)"},
+        {fakeEncoder(folder, "dies",
+                     "#!/bin/sh\nhead -c 5000 >/dev/null\necho 'encoder gave up' >&2\nexit 3\n"),
+         1, "ffmpeg failed: encoder gave up (exit status 3)"},
         {fakeEncoder(folder, "leaves", "#!/bin/sh\nexit 0\n"), 1, "ffmpeg failed: it stopped reading early"},
-        {fakeEncoder(folder, "broken", "#!/nonexistent/interpreter\n"), 1, "ffmpeg failed: it stopped with exit status 127"},
+        {fakeEncoder(folder, "broken", "#!/nonexistent/interpreter\n"), 1,
+         "ffmpeg failed: it stopped with exit status 127"},
     };
     for (const Case& c : cases) {
         const ToolRun run = runCapture(span, c.environment);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.environment << "\n" << run.output;
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.environment << "\n" << run.output;
     }
-    EXPECT_EQ(folder.names(), (std::vector<std::string>{"broken", "dies", "leaves", "out.mkv", "unrunnable"}));
+    EXPECT_EQ(folder.names(),
+              (std::vector<std::string>{"broken", "dies", "leaves", "out.mkv", "unrunnable"}));
     EXPECT_TRUE(readTextFile(out) == "kept") << "the existing output was replaced";
 }
 
@@ -127,8 +131,8 @@ TEST(CaptureVideo, InterruptStopsTheEncoderAndRemovesThePartialFile) {
         if (child == 0) {
             setenv("PATH", environment.substr(5).c_str(), 1);
             const std::string tool = toolPath("quorlax-capture"), out = folder / "out.mp4";
-            execl(tool.c_str(), tool.c_str(), "video", "--size", "64x36", "--fps", "10", "--quiet", out.c_str(),
-                  nullptr);
+            execl(tool.c_str(), tool.c_str(), "video", "--size", "64x36", "--fps", "10", "--quiet",
+                  out.c_str(), nullptr);
             _exit(127);
         }
         // The encoder says its process id once it runs.

@@ -1,5 +1,6 @@
 // songc as a program: the arguments that fit together, inputs it refuses to read, outputs that
 // appear whole or not at all, and the exit code of each.
+#include "songc/songc.h"
 #include "support/tool_run.h"
 
 #include <gtest/gtest.h>
@@ -65,11 +66,12 @@ TEST(SongcTool, RefusedArgumentsAndInputsLeaveEveryFileAsItWas) {
         const std::string arguments = expand(row.arguments, d);
         const ToolRun run = runTool("songc", arguments);
         EXPECT_EQ(run.exitCode, row.exitCode) << arguments << "\n" << run.output;
-        EXPECT_NE(run.output.find(expand(row.message, d)), std::string::npos) << arguments << "\n" << run.output;
+        EXPECT_NE(run.output.find(expand(row.message, d)), std::string::npos) << arguments << "\n"
+                                                                              << run.output;
     }
     // A write that fails part way (the size limit stands in for a full disk).
-    const ToolRun full =
-        runCommand("trap '' XFSZ; ulimit -f 16; " + toolPath("songc") + " " + kSources + "--cpp " + d + "/out.cpp");
+    const ToolRun full = runCommand("trap '' XFSZ; ulimit -f 16; " + toolPath("songc") + " " + kSources +
+                                    "--cpp " + d + "/out.cpp");
     EXPECT_EQ(full.exitCode, 1) << full.output;
     EXPECT_NE(full.output.find("songc: cannot write '" + d + "/out.cpp': File too large"), std::string::npos)
         << full.output;
@@ -82,8 +84,8 @@ TEST(SongcTool, RefusedArgumentsAndInputsLeaveEveryFileAsItWas) {
 TEST(SongcTool, OutputsMatchTheBuiltInMusic) {
     ScratchFolder folder;
     ASSERT_TRUE(writeTextFile(folder / "song.bin", "stale"));
-    const ToolRun run = runTool("songc", kSources + "--cpp " + folder / "music.cpp" + " --song-out " + folder / "song.bin" +
-                                 " --patch-out " + folder / "patch.bin");
+    const ToolRun run = runTool("songc", kSources + "--cpp " + folder / "music.cpp" + " --song-out " +
+                                             folder / "song.bin" + " --patch-out " + folder / "patch.bin");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"music.cpp", "patch.bin", "song.bin"}));
@@ -92,10 +94,63 @@ TEST(SongcTool, OutputsMatchTheBuiltInMusic) {
     ASSERT_FALSE(built.empty());
     EXPECT_TRUE(readTextFile(folder / "music.cpp") == built) << "the C++ source differs from the build's";
     // The song blob prints back as a source that compiles to the same blob.
-    const ToolRun dump = runCommand(toolPath("songc") + " --dump " + folder / "song.bin" + " >" + folder / "again.toml");
+    const ToolRun dump =
+        runCommand(toolPath("songc") + " --dump " + folder / "song.bin" + " >" + folder / "again.toml");
     ASSERT_EQ(dump.exitCode, 0) << dump.output;
-    ASSERT_EQ(runTool("songc", "--song " + folder / "again.toml" + " --song-out " + folder / "again.bin").exitCode, 0);
+    ASSERT_EQ(
+        runTool("songc", "--song " + folder / "again.toml" + " --song-out " + folder / "again.bin").exitCode,
+        0);
     EXPECT_TRUE(readTextFile(folder / "again.bin") == readTextFile(folder / "song.bin"));
+}
+
+// A format 1 file of the given track bodies (each without its end-of-track event) at 96 pulses.
+std::string midiFile(const std::vector<std::string>& tracks) {
+    auto big = [](std::string& to, uint32_t value, int count) {
+        while (count--) to += char(value >> (8 * count));
+    };
+    std::string file = "MThd";
+    big(file, 6, 4);
+    big(file, 1, 2);
+    big(file, uint32_t(tracks.size()), 2);
+    big(file, 96, 2);
+    for (const std::string& events : tracks) {
+        file += "MTrk";
+        big(file, uint32_t(events.size() + 4), 4);
+        file += events + std::string("\0\xFF\x2F\0", 4);
+    }
+    return file;
+}
+
+std::string notes(int count) {
+    std::string events;
+    for (int n = 0; n < count; ++n) events += std::string("\0\x90\x3C\x64\x18\x80\x3C\0", 8);
+    return events;
+}
+
+// An import that the song compiler would refuse is refused by the import, with the compiler's
+// reason; one note fewer imports and compiles.
+TEST(SongcTool, MidiImportRefusesWhatTheCompilerWould) {
+    std::string text, warnings, error;
+    EXPECT_FALSE(importMidiBytes(midiFile({notes(65536)}), "m.mid", &text, &warnings, &error));
+    EXPECT_NE(error.find("m.mid: the song source made from it does not compile: imported:"),
+              std::string::npos)
+        << error;
+    EXPECT_NE(error.find("channel 0 has more than 65,535 note-offs"), std::string::npos) << error;
+    EXPECT_EQ(text, "");
+    error.clear();
+    ASSERT_TRUE(importMidiBytes(midiFile({notes(65535)}), "m.mid", &text, &warnings, &error)) << error;
+    std::vector<uint8_t> song;
+    EXPECT_TRUE(compileSong(text, "m.toml", nullptr, &song, &error)) << error;
+
+    // Tempo changes on many tracks make one warning, not one each.
+    std::vector<std::string> tracks;
+    for (const char* tempo : {"\x07\xA1\x20", "\x06\x1A\x80", "\x0F\x42\x40", "\x07\xA1\x21"})
+        tracks.push_back(std::string("\x10\xFF\x51\x03", 4) + tempo + notes(1));
+    warnings.clear();
+    ASSERT_TRUE(importMidiBytes(midiFile(tracks), "t.mid", &text, &warnings, &error)) << error;
+    EXPECT_EQ(warnings,
+              "t.mid: the tempo changes to 150.000000 bpm at pulse 16 (and 2 more changes); the song keeps "
+              "120.000000 bpm throughout\n");
 }
 
 } // namespace

@@ -55,7 +55,8 @@ void expectRows(const Stage& stage, const std::vector<Row>& rows) {
         const ToolRun run = runCapture(arguments);
         EXPECT_EQ(run.exitCode, row.exitCode) << arguments << "\n" << run.output;
         EXPECT_NE(run.output.find(expand(row.message, stage.folder.path)), std::string::npos)
-            << arguments << "\n" << run.output;
+            << arguments << "\n"
+            << run.output;
     }
     EXPECT_EQ(stage.folder.names(), stage.before) << "a refused command made or removed a file";
     EXPECT_EQ(readTextFile(stage.folder / "out.wav"), "kept");
@@ -95,86 +96,89 @@ TEST(CaptureArguments, RangesAndWholeNumbers) {
     const std::string video = "video --size 64x36 /nowhere/a.mkv ";
     const std::string wav = "wav /nowhere/a.wav ";
     const std::string size = "--size needs WxH, each side 1 to 8192: ";
-    expectRows(stage, {
-                          {frame + "--size 16x9 --frames 7", 2, "--frames needs a count from 8 to 10000: '7'"},
-                          {frame + "--size 16x9 --frames 10001", 2, "--frames needs a count from 8 to 10000"},
-                          {frame + "--size 16x9 --frames 8.5", 2, "--frames needs a count from 8 to 10000"},
-                          {frame + "--size 16x9 --frames 8", 2, kNowhere},
-                          {frame + "--size 16x9 --frames 1e4", 2, kNowhere},
-                          {frame + "--size 16x9 --fps 0", 2, "--fps needs a number of frames a second"},
-                          {frame + "--size 16x9 --fps 1000.5", 2, "--fps needs a number of frames a second"},
-                          {frame + "--size 16x9 --fps 0.001", 2, kNowhere},
-                          {frame + "--size 0x9", 2, size + "'0x9'"},
-                          {frame + "--size 8193x9", 2, size + "'8193x9'"},
-                          {frame + "--size 16x", 2, size + "'16x'"},
-                          {frame + "--size x9", 2, size + "'x9'"},
-                          {frame + "--size 16x9x3", 2, size + "'16x9x3'"},
-                          {frame + "--size -16x9", 2, size + "'-16x9'"},
-                          {frame + "--size 16X9", 2, size + "'16X9'"},
-                          {frame + "--size 8192x1", 2, kNowhere},
-                          {video + "--fps 0", 2, "--fps needs a whole number from 1 to 240: '0'"},
-                          {video + "--fps 241", 2, "--fps needs a whole number from 1 to 240"},
-                          {video + "--fps 2.5", 2, "--fps needs a whole number from 1 to 240"},
-                          {video + "--fps 10 --crf 52", 2, "--crf needs a whole number from 0 to 51: '52'"},
-                          {video + "--fps 10 --crf 0x1", 2, "--crf needs a whole number from 0 to 51"},
-                          {video + "--fps 240 --crf 51", 2, kNowhere},
-                          {wav + "--frames 0", 2, "--frames needs a whole number of frames from 1 to 4294967295"},
-                          {wav + "--frames 4294967296", 2, "--frames needs a whole number of frames"},
-                          {wav + "--frames 12x", 2, "--frames needs a whole number of frames"},
-                          {wav + "--frames 4294967295", 2, kNowhere},
-                          {wav + "--channels 16", 2, "--channels needs a list of channels 0-15"},
-                          {wav + "--channels 3-1", 2, "--channels needs a list of channels 0-15"},
-                          {wav + "--channels 0,", 2, "--channels needs a list of channels 0-15"},
-                          {wav + "--channels ''", 2, "--channels needs a list of channels 0-15"},
-                          {wav + "--channels 0,2,5-7", 2, kNowhere},
-                      });
+    expectRows(stage,
+               {
+                   {frame + "--size 16x9 --frames 7", 2, "--frames needs a count from 8 to 10000: '7'"},
+                   {frame + "--size 16x9 --frames 10001", 2, "--frames needs a count from 8 to 10000"},
+                   {frame + "--size 16x9 --frames 8.5", 2, "--frames needs a count from 8 to 10000"},
+                   {frame + "--size 16x9 --frames 8", 2, kNowhere},
+                   {frame + "--size 16x9 --frames 1e4", 2, kNowhere},
+                   {frame + "--size 16x9 --fps 0", 2, "--fps needs a number of frames a second"},
+                   {frame + "--size 16x9 --fps 1000.5", 2, "--fps needs a number of frames a second"},
+                   {frame + "--size 16x9 --fps 0.001", 2, kNowhere},
+                   {frame + "--size 0x9", 2, size + "'0x9'"},
+                   {frame + "--size 8193x9", 2, size + "'8193x9'"},
+                   {frame + "--size 16x", 2, size + "'16x'"},
+                   {frame + "--size x9", 2, size + "'x9'"},
+                   {frame + "--size 16x9x3", 2, size + "'16x9x3'"},
+                   {frame + "--size -16x9", 2, size + "'-16x9'"},
+                   {frame + "--size 16X9", 2, size + "'16X9'"},
+                   {frame + "--size 8192x1", 2, kNowhere},
+                   {video + "--fps 0", 2, "--fps needs a whole number from 1 to 240: '0'"},
+                   {video + "--fps 241", 2, "--fps needs a whole number from 1 to 240"},
+                   {video + "--fps 2.5", 2, "--fps needs a whole number from 1 to 240"},
+                   {video + "--fps 10 --crf 52", 2, "--crf needs a whole number from 0 to 51: '52'"},
+                   {video + "--fps 10 --crf 0x1", 2, "--crf needs a whole number from 0 to 51"},
+                   {video + "--fps 240 --crf 51", 2, kNowhere},
+                   {wav + "--frames 0", 2, "--frames needs a whole number of frames from 1 to 4294967295"},
+                   {wav + "--frames 4294967296", 2, "--frames needs a whole number of frames"},
+                   {wav + "--frames 12x", 2, "--frames needs a whole number of frames"},
+                   {wav + "--frames 4294967295", 2, kNowhere},
+                   {wav + "--channels 16", 2, "--channels needs a list of channels 0-15"},
+                   {wav + "--channels 3-1", 2, "--channels needs a list of channels 0-15"},
+                   {wav + "--channels 0,", 2, "--channels needs a list of channels 0-15"},
+                   {wav + "--channels ''", 2, "--channels needs a list of channels 0-15"},
+                   {wav + "--channels 0,2,5-7", 2, kNowhere},
+               });
 }
 
 TEST(CaptureArguments, OptionsAndPathsOfEachCommand) {
     Stage stage;
-    expectRows(stage, {
-                          {"frame --size 16x9 $D/a.png", 2, "missing --tick T"},
-                          {"frame --tick 10 $D/a.png", 2, "missing --size WxH"},
-                          {"video --size 16x8 $D/a.mkv", 2, "missing --fps N"},
-                          {"frame --tick 10 --size 16x9", 2, "missing the output path OUT.png"},
-                          {"video --size 16x8 --fps 5", 2, "missing the output path OUT.mp4|OUT.mkv"},
-                          {"wav $D/a.wav $D/b.wav", 2, "more than one output path: '$D/b.wav'"},
-                          {"frame --tick 10 --size", 2, "missing value after: '--size'"},
-                          {"wav --frames 9 --frames 9 $D/a.wav", 2, "an option given twice: '--frames'"},
-                          {"wav --loud $D/a.wav", 2, "unknown option: '--loud'"},
-                          {"wav --tick 3 $D/a.wav", 2, "an option of another command: '--tick'"},
-                          {"nonsense", 2, "unknown command 'nonsense'"},
-                          {"", 2, "usage: quorlax-capture COMMAND"},
-                          // What each command writes.
-                          {"frame --tick 1 --size 8x8 $D/a.jpg", 2, "the output must end in .png: '$D/a.jpg'"},
-                          {"sheet --size 8x8 $D/a.wav", 2, "the output must end in .png"},
-                          {"wav $D/a.mp3", 2, "the output must end in .wav: '$D/a.mp3'"},
-                          {"wav $D/", 2, "the output must end in .wav"},
-                          {"video --size 8x8 --fps 5 $D/a.avi", 2, "the output must end in .mp4 or .mkv"},
-                          {"glyphs $D/a.png", 2, "the output must end in .pgm"},
-                          {"wav /nowhere/A.WAV", 2, kNowhere},
-                          {"wav -- /nowhere/-odd.wav", 2, kNowhere},
-                          // A forgotten --patch leaves the patch as OUT.
-                          {"wav --song $D/in.toml $D/in.toml", 2, "the output must end in .wav"},
-                          {"wav --song $D/out.wav $D/out.wav", 2, "the output '$D/out.wav' is the input of --song"},
-                          {"wav --patch $D/link.toml $D/out.wav", 2, "is the input of --patch"},
-                          {"wav $D/dir.wav", 2, "cannot write '$D/dir.wav': it is a folder"},
-                          {"wav $D/fifo.wav", 2, "cannot write '$D/fifo.wav': it is not a regular file"},
-                          {"wav $D/null.wav", 2, "cannot write '$D/null.wav': it is not a regular file"},
-                          // Inputs are read whole, bounded, and never waited on.
-                          {"wav --song $D/missing.toml $D/a.wav", 2, "cannot read '$D/missing.toml': no such file"},
-                          {"wav --song $D/dir $D/a.wav", 2, "cannot read '$D/dir': it is a folder"},
-                          {"wav --song $D/fifo $D/a.wav", 2, "it is a FIFO (named pipe), not a regular file"},
-                          {"wav --patch /dev/zero $D/a.wav", 2, "cannot read '/dev/zero': it is a device"},
-                          {"wav --song $D/big.toml $D/a.wav", 2, "it is larger than 4 MiB, the most an input may hold"},
-                          // Spans: checked once the output is open, which is then removed.
-                          {"video --size 64x36 --fps 10 --from 50 --to 50 $D/a.mkv", 2, "--to must come after --from"},
-                          {"video --size 64x36 --fps 10 --from 3678.65 $D/a.mkv", 2,
-                           "the span from tick 3678.650 to 3678.653 is shorter than one frame at 10 fps (1.667 ticks)"},
-                          {"video --size 64x36 --fps 10 --to 3679 $D/a.mkv", 2, "--to 3679.000 is past the end"},
-                          {"video --size 63x36 --fps 10 $D/a.mp4", 2, "H.264 in MP4 needs even sides"},
-                          {"sheet --size 2049x8 $D/a.png", 2, "--size is too wide for four columns"},
-                      });
+    expectRows(
+        stage,
+        {
+            {"frame --size 16x9 $D/a.png", 2, "missing --tick T"},
+            {"frame --tick 10 $D/a.png", 2, "missing --size WxH"},
+            {"video --size 16x8 $D/a.mkv", 2, "missing --fps N"},
+            {"frame --tick 10 --size 16x9", 2, "missing the output path OUT.png"},
+            {"video --size 16x8 --fps 5", 2, "missing the output path OUT.mp4|OUT.mkv"},
+            {"wav $D/a.wav $D/b.wav", 2, "more than one output path: '$D/b.wav'"},
+            {"frame --tick 10 --size", 2, "missing value after: '--size'"},
+            {"wav --frames 9 --frames 9 $D/a.wav", 2, "an option given twice: '--frames'"},
+            {"wav --loud $D/a.wav", 2, "unknown option: '--loud'"},
+            {"wav --tick 3 $D/a.wav", 2, "an option of another command: '--tick'"},
+            {"nonsense", 2, "unknown command 'nonsense'"},
+            {"", 2, "usage: quorlax-capture COMMAND"},
+            // What each command writes.
+            {"frame --tick 1 --size 8x8 $D/a.jpg", 2, "the output must end in .png: '$D/a.jpg'"},
+            {"sheet --size 8x8 $D/a.wav", 2, "the output must end in .png"},
+            {"wav $D/a.mp3", 2, "the output must end in .wav: '$D/a.mp3'"},
+            {"wav $D/", 2, "the output must end in .wav"},
+            {"video --size 8x8 --fps 5 $D/a.avi", 2, "the output must end in .mp4 or .mkv"},
+            {"glyphs $D/a.png", 2, "the output must end in .pgm"},
+            {"wav /nowhere/A.WAV", 2, kNowhere},
+            {"wav -- /nowhere/-odd.wav", 2, kNowhere},
+            // A forgotten --patch leaves the patch as OUT.
+            {"wav --song $D/in.toml $D/in.toml", 2, "the output must end in .wav"},
+            {"wav --song $D/out.wav $D/out.wav", 2, "the output '$D/out.wav' is the input of --song"},
+            {"wav --patch $D/link.toml $D/out.wav", 2, "is the input of --patch"},
+            {"wav $D/dir.wav", 2, "cannot write '$D/dir.wav': it is a folder"},
+            {"wav $D/fifo.wav", 2, "cannot write '$D/fifo.wav': it is not a regular file"},
+            {"wav $D/null.wav", 2, "cannot write '$D/null.wav': it is not a regular file"},
+            // Inputs are read whole, bounded, and never waited on.
+            {"wav --song $D/missing.toml $D/a.wav", 2, "cannot read '$D/missing.toml': no such file"},
+            {"wav --song $D/dir $D/a.wav", 2, "cannot read '$D/dir': it is a folder"},
+            {"wav --song $D/fifo $D/a.wav", 2, "it is a FIFO (named pipe), not a regular file"},
+            {"wav --patch /dev/zero $D/a.wav", 2, "cannot read '/dev/zero': it is a device"},
+            {"wav --song $D/big.toml $D/a.wav", 2, "it is larger than 4 MiB, the most an input may hold"},
+            // Spans: checked once the output is open, which is then removed.
+            {"video --size 64x36 --fps 10 --from 50 --to 50 $D/a.mkv", 2, "--to must come after --from"},
+            {"video --size 64x36 --fps 10 --from 3678.65 $D/a.mkv", 2,
+             "the span from tick 3678.650 to 3678.653 is shorter than one frame at 10 fps (1.667 ticks)"},
+            {"video --size 64x36 --fps 10 --to 3679 $D/a.mkv", 2, "--to 3679.000 is past the end"},
+            {"video --size 63x36 --fps 10 $D/a.mp4", 2, "H.264 in MP4 needs even sides"},
+            {"sheet --size 2049x8 $D/a.png", 2, "--size is too wide for four columns"},
+        });
 }
 
 TEST(CaptureArguments, HelpListsTheOptionsFromTheTable) {
@@ -182,12 +186,15 @@ TEST(CaptureArguments, HelpListsTheOptionsFromTheTable) {
         const char* arguments;
         const char* line;
     } rows[] = {
-        {"--help", "  wav [--frames N] [--song S.toml] [--patch P.toml] [--channels LIST] [--quiet] OUT.wav\n"},
+        {"--help",
+         "  wav [--frames N] [--song S.toml] [--patch P.toml] [--channels LIST] [--quiet] OUT.wav\n"},
         {"--help", "  video --size WxH --fps N [--from T] [--to T] [--crf Q] [--quiet] OUT.mp4|OUT.mkv\n"},
-        {"frame --help", "usage: quorlax-capture frame --tick T --size WxH [--fps F] [--frames N] [--quiet] OUT.png\n"},
+        {"frame --help",
+         "usage: quorlax-capture frame --tick T --size WxH [--fps F] [--frames N] [--quiet] OUT.png\n"},
         {"frame --help", "  --frames N       frames of the warm-up run, the last one at T (default 8)\n"},
-        {"video --help", "the scenes start at ticks 0, 636, 892, 1402, 1661, 1916, 2048, 2300 and the show ends at "
-                         "tick 3678.65"},
+        {"video --help",
+         "the scenes start at ticks 0, 636, 892, 1402, 1661, 1916, 2048, 2300 and the show ends at "
+         "tick 3678.65"},
         {"glyphs -h", "usage: quorlax-capture glyphs [--face NAME] [--quiet] OUT.pgm\n"},
     };
     for (const auto& row : rows) {

@@ -68,10 +68,14 @@ TEST(CaptureHostile, EveryCommandInterruptedLeavesNothingAndSaysSo) {
         EXPECT_EQ(exitStatus(child), 128 + row.signal) << arguments[0];
         EXPECT_EQ(folder.names(), std::vector<std::string>{"kept"}) << arguments[0];
     }
-    const ToolRun said = runCommand("(sleep 1; kill -INT $$) & exec " + toolPath("quorlax-capture") + " wav " +
-                                    ::testing::TempDir() + "interrupted.wav");
+    // The line it says: interrupted once its temporary file is there, so its handlers are too.
+    ScratchFolder folder;
+    const ToolRun said = runCommand("(until ls " + folder.path +
+                                    "/.*.part >/dev/null 2>&1; do sleep 0.05; done; kill -INT $$) & exec " +
+                                    toolPath("quorlax-capture") + " wav " + folder / "interrupted.wav");
     EXPECT_EQ(said.exitCode, 130);
-    EXPECT_NE(said.output.find("quorlax-capture: interrupted; the output was not written\n"), std::string::npos)
+    EXPECT_NE(said.output.find("quorlax-capture: interrupted; the output was not written\n"),
+              std::string::npos)
         << said.output;
 }
 
@@ -91,7 +95,8 @@ TEST(CaptureHostile, SignalIgnoredAtStartStaysIgnored) {
 // file is one of theirs, complete, and nothing else is left.
 TEST(CaptureHostile, ConcurrentWritersLeaveOneWholeFile) {
     ScratchFolder folder;
-    const std::string one = toolPath("quorlax-capture") + " wav --quiet --frames 44100 " + folder / "same.wav";
+    const std::string one =
+        toolPath("quorlax-capture") + " wav --quiet --frames 44100 " + folder / "same.wav";
     const ToolRun run = runCommand(one + " & " + one + " & " + one + " & wait %1 && wait %2 && wait %3");
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(folder.names(), std::vector<std::string>{"same.wav"});
@@ -107,11 +112,26 @@ TEST(CaptureHostile, FailedWriteExitsOneWithTheCause) {
     const ToolRun run = runCommand("trap '' XFSZ; ulimit -f 8; " + toolPath("quorlax-capture") +
                                    " wav --frames 44100 " + folder / "out.wav");
     EXPECT_EQ(run.exitCode, 1) << run.output;
-    EXPECT_NE(run.output.find("quorlax-capture wav: cannot write '" + folder / "out.wav" + "': File too large"),
-              std::string::npos)
+    EXPECT_NE(
+        run.output.find("quorlax-capture wav: cannot write '" + folder / "out.wav" + "': File too large"),
+        std::string::npos)
         << run.output;
     EXPECT_EQ(readTextFile(folder / "out.wav"), "kept");
     EXPECT_EQ(folder.names(), std::vector<std::string>{"out.wav"});
+}
+
+// Without a font the atlas would be empty, which is no picture of the rasteriser.
+TEST(CaptureHostile, GlyphsWithoutFontsFailAndWriteNothing) {
+    ScratchFolder folder;
+    ASSERT_TRUE(writeTextFile(folder / "fonts.conf", "<?xml version=\"1.0\"?>\n<fontconfig><cachedir>" +
+                                                         folder / "cache" + "</cachedir></fontconfig>\n"));
+    const ToolRun run =
+        runCapture("glyphs " + folder / "atlas.pgm", "FONTCONFIG_FILE=" + folder / "fonts.conf");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_NE(run.output.find("quorlax-capture glyphs: no font can be opened"), std::string::npos)
+        << run.output;
+    EXPECT_EQ(access((folder / "atlas.pgm").c_str(), F_OK), -1);
+    EXPECT_EQ(runCapture("glyphs " + folder / "atlas.pgm").exitCode, 0) << "the system's own fonts draw";
 }
 
 } // namespace

@@ -52,7 +52,7 @@ int runFrame(const CaptureOptions& options, OutputFile* output) {
     renderFrames(options, &pixels);
     stopHeadlessShow();
     const std::string failure = writePngOutput(output, pixels.data(), options.width, options.height, 0);
-    if (!failure.empty()) return commandFailure("frame", "cannot write '" + std::string(options.output) + "': " + failure);
+    if (!failure.empty()) return writeFailure("frame", options, failure);
     return kExitDone;
 }
 

@@ -41,8 +41,8 @@ struct CaptureOption {
     uint32_t takenBy = 0;        // the commands that take it
     uint32_t neededBy = 0;       // the commands that cannot do without it
     OptionKind kind = kFlag;
-    double least = 0, most = 0;  // a number's range, both ends included
-    double fallback = 0;         // a number's value when it is not given
+    double least = 0, most = 0; // a number's range, both ends included
+    double fallback = 0;        // a number's value when it is not given
     double CaptureOptions::*number = nullptr;
     bool CaptureOptions::*flag = nullptr;
     const char* CaptureOptions::*text = nullptr;
@@ -56,44 +56,118 @@ struct CaptureOption {
 // commands' run functions. An option of the same name may mean different things to different
 // commands (--frames); each meaning is a row of its own.
 const CaptureOption kCaptureOptions[] = {
-    {.name = "--tick", .value = "T", .takenBy = kFrameCommand, .neededBy = kFrameCommand, .kind = kTime,
-     .number = &CaptureOptions::tick, .needs = "a time in ticks, 0 or more",
+    {.name = "--tick",
+     .value = "T",
+     .takenBy = kFrameCommand,
+     .neededBy = kFrameCommand,
+     .kind = kTime,
+     .number = &CaptureOptions::tick,
+     .needs = "a time in ticks, 0 or more",
      .help = "the moment to draw, in clock ticks"},
-    {.name = "--size", .value = "WxH", .takenBy = kShowCommands, .neededBy = kShowCommands, .kind = kSize,
-     .needs = "WxH, each side 1 to 8192", .help = "the picture's width and height in pixels"},
-    {.name = "--fps", .value = "F", .takenBy = kFrameCommand, .kind = kNumber, .least = 0.001, .most = 1000,
-     .fallback = kDefaultCaptureFramesPerSecond, .number = &CaptureOptions::framesPerSecond,
+    {.name = "--size",
+     .value = "WxH",
+     .takenBy = kShowCommands,
+     .neededBy = kShowCommands,
+     .kind = kSize,
+     .needs = "WxH, each side 1 to 8192",
+     .help = "the picture's width and height in pixels"},
+    {.name = "--fps",
+     .value = "F",
+     .takenBy = kFrameCommand,
+     .kind = kNumber,
+     .least = 0.001,
+     .most = 1000,
+     .fallback = kDefaultCaptureFramesPerSecond,
+     .number = &CaptureOptions::framesPerSecond,
      .needs = "a number of frames a second from 0.001 to 1000",
      .help = "frames a second of presentation time of the warm-up run (default 60)"},
-    {.name = "--fps", .value = "N", .takenBy = kVideoCommand, .neededBy = kVideoCommand,
-     .kind = kWholeNumber, .least = 1, .most = 240, .number = &CaptureOptions::framesPerSecond,
-     .needs = "a whole number from 1 to 240", .help = "frames a second of presentation time"},
-    {.name = "--frames", .value = "N", .takenBy = kFrameCommand, .kind = kWholeNumber,
-     .least = kMinimumWarmUpFrames, .most = kMaximumWarmUpFrames, .fallback = kMinimumWarmUpFrames, .number = &CaptureOptions::frames, .needs = "a count from 8 to 10000",
+    {.name = "--fps",
+     .value = "N",
+     .takenBy = kVideoCommand,
+     .neededBy = kVideoCommand,
+     .kind = kWholeNumber,
+     .least = 1,
+     .most = 240,
+     .number = &CaptureOptions::framesPerSecond,
+     .needs = "a whole number from 1 to 240",
+     .help = "frames a second of presentation time"},
+    {.name = "--frames",
+     .value = "N",
+     .takenBy = kFrameCommand,
+     .kind = kWholeNumber,
+     .least = kMinimumWarmUpFrames,
+     .most = kMaximumWarmUpFrames,
+     .fallback = kMinimumWarmUpFrames,
+     .number = &CaptureOptions::frames,
+     .needs = "a count from 8 to 10000",
      .help = "frames of the warm-up run, the last one at T (default 8)"},
-    {.name = "--frames", .value = "N", .takenBy = kWavCommand, .kind = kWholeNumber, .least = 1,
-     .most = 4294967295.0, .fallback = 4294967295.0, .number = &CaptureOptions::frames,
+    {.name = "--frames",
+     .value = "N",
+     .takenBy = kWavCommand,
+     .kind = kWholeNumber,
+     .least = 1,
+     .most = 4294967295.0,
+     .fallback = 4294967295.0,
+     .number = &CaptureOptions::frames,
      .needs = "a whole number of frames from 1 to 4294967295",
      .help = "render only the first N frames (44,100 a second)"},
-    {.name = "--from", .value = "T", .takenBy = kVideoCommand, .kind = kTime, .fallback = 0,
-     .number = &CaptureOptions::from, .needs = "a time in ticks, 0 or more",
+    {.name = "--from",
+     .value = "T",
+     .takenBy = kVideoCommand,
+     .kind = kTime,
+     .fallback = 0,
+     .number = &CaptureOptions::from,
+     .needs = "a time in ticks, 0 or more",
      .help = "the first tick of the span (default 0)"},
-    {.name = "--to", .value = "T", .takenBy = kVideoCommand, .kind = kTime, .fallback = kEndOfShow,
-     .number = &CaptureOptions::to, .needs = "a time in ticks, 0 or more",
+    {.name = "--to",
+     .value = "T",
+     .takenBy = kVideoCommand,
+     .kind = kTime,
+     .fallback = kEndOfShow,
+     .number = &CaptureOptions::to,
+     .needs = "a time in ticks, 0 or more",
      .help = "the end of the span (default the end of the show)"},
-    {.name = "--crf", .value = "Q", .takenBy = kVideoCommand, .kind = kWholeNumber, .least = 0, .most = 51,
-     .fallback = 18, .number = &CaptureOptions::quality, .needs = "a whole number from 0 to 51",
+    {.name = "--crf",
+     .value = "Q",
+     .takenBy = kVideoCommand,
+     .kind = kWholeNumber,
+     .least = 0,
+     .most = 51,
+     .fallback = 18,
+     .number = &CaptureOptions::quality,
+     .needs = "a whole number from 0 to 51",
      .help = "H.264 quality, 0 lossless to 51 worst (default 18)"},
-    {.name = "--song", .value = "S.toml", .takenBy = kWavCommand, .kind = kInput,
-     .input = &CaptureOptions::song, .needs = "a song source", .help = "render this song source instead"},
-    {.name = "--patch", .value = "P.toml", .takenBy = kWavCommand, .kind = kInput,
-     .input = &CaptureOptions::patch, .needs = "a patch source", .help = "render with this patch source"},
-    {.name = "--channels", .value = "LIST", .takenBy = kWavCommand, .kind = kChannelList,
+    {.name = "--song",
+     .value = "S.toml",
+     .takenBy = kWavCommand,
+     .kind = kInput,
+     .input = &CaptureOptions::song,
+     .needs = "a song source",
+     .help = "render this song source instead"},
+    {.name = "--patch",
+     .value = "P.toml",
+     .takenBy = kWavCommand,
+     .kind = kInput,
+     .input = &CaptureOptions::patch,
+     .needs = "a patch source",
+     .help = "render with this patch source"},
+    {.name = "--channels",
+     .value = "LIST",
+     .takenBy = kWavCommand,
+     .kind = kChannelList,
      .needs = "a list of channels 0-15 such as 0,2,5-7",
      .help = "only these channels, with their share of the shared effects"},
-    {.name = "--face", .value = "NAME", .takenBy = kGlyphsCommand, .kind = kText, .text = &CaptureOptions::face,
-     .needs = "a face name", .help = "the face to draw (default \"Courier New\")"},
-    {.name = "--quiet", .takenBy = kEveryCommand, .kind = kFlag, .flag = &CaptureOptions::quiet,
+    {.name = "--face",
+     .value = "NAME",
+     .takenBy = kGlyphsCommand,
+     .kind = kText,
+     .text = &CaptureOptions::face,
+     .needs = "a face name",
+     .help = "the face to draw (default \"Courier New\")"},
+    {.name = "--quiet",
+     .takenBy = kEveryCommand,
+     .kind = kFlag,
+     .flag = &CaptureOptions::quiet,
      .help = "print nothing but errors"},
 };
 constexpr size_t kOptionCount = sizeof kCaptureOptions / sizeof kCaptureOptions[0];
@@ -137,7 +211,8 @@ bool parseChannels(const char* text, uint32_t* mask) {
         double first = 0, last = 0;
         if (!parseWhole(item.substr(0, dash).c_str(), 0, kChannels - 1, &first)) return false;
         last = first;
-        if (dash != std::string::npos && !parseWhole(item.substr(dash + 1).c_str(), first, kChannels - 1, &last))
+        if (dash != std::string::npos &&
+            !parseWhole(item.substr(dash + 1).c_str(), first, kChannels - 1, &last))
             return false;
         for (int c = int(first); c <= int(last); ++c) *mask |= 1u << c;
         at = end + 1;
@@ -147,14 +222,18 @@ bool parseChannels(const char* text, uint32_t* mask) {
 
 std::string outputName(const CaptureCommand& command) {
     std::string name;
-    for (int i = 0; i < 3 && command.outputs[i]; ++i) name += std::string(i ? "|" : "") + "OUT" + command.outputs[i];
+    for (int i = 0; i < 3 && command.outputs[i]; ++i)
+        name += std::string(i ? "|" : "") + "OUT" + command.outputs[i];
     return name;
 }
 
 std::string extensionList(const CaptureCommand& command) {
     std::string list;
     for (int i = 0; i < 3 && command.outputs[i]; ++i)
-        list += std::string(i == 0 ? "" : i + 1 < 3 && command.outputs[i + 1] ? ", " : " or ") + command.outputs[i];
+        list += std::string(i == 0                                ? ""
+                            : i + 1 < 3 && command.outputs[i + 1] ? ", "
+                                                                  : " or ") +
+                command.outputs[i];
     return list;
 }
 
@@ -163,22 +242,25 @@ void printHelp(const CaptureCommand& command) {
     bool times = false;
     for (const CaptureOption& option : kCaptureOptions) {
         if (!takes(option, command)) continue;
-        const std::string left = std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
+        const std::string left =
+            std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
         std::printf("  %-16s %s\n", left.c_str(), option.help);
         times |= option.kind == kTime;
     }
     std::printf("\n%s\n", command.description);
     if (times) {
-        std::printf("\nPresentation time is counted in clock ticks, 16 2/3 a second; the scenes start at ticks");
-        for (int32_t scene = 0; scene < kSceneCount; ++scene) std::printf("%s %d", scene ? "," : "", int(sceneStartTick(scene)));
+        std::printf(
+            "\nPresentation time is counted in clock ticks, 16 2/3 a second; the scenes start at ticks");
+        for (int32_t scene = 0; scene < kSceneCount; ++scene)
+            std::printf("%s %d", scene ? "," : "", int(sceneStartTick(scene)));
         std::printf(" and the show ends at tick %.2f (later times are refused).\n", showLengthTicks());
     }
     std::printf("\n%s", kOutputNote);
 }
 
 int pastTheEnd(const char* command, const char* name, double tick) {
-    std::fprintf(stderr, "quorlax-capture %s: %s %.3f is past the end of the show (tick %.2f)\n", command, name,
-                 tick, showLengthTicks());
+    std::fprintf(stderr, "quorlax-capture %s: %s %.3f is past the end of the show (tick %.2f)\n", command,
+                 name, tick, showLengthTicks());
     return kExitUsage;
 }
 
@@ -268,8 +350,8 @@ int parseArguments(const CaptureCommand& command, int count, char** arguments, C
             continue;
         }
         size_t row = 0;
-        while (row < kOptionCount &&
-               !(std::strcmp(kCaptureOptions[row].name, argument) == 0 && takes(kCaptureOptions[row], command)))
+        while (row < kOptionCount && !(std::strcmp(kCaptureOptions[row].name, argument) == 0 &&
+                                       takes(kCaptureOptions[row], command)))
             ++row;
         if (row == kOptionCount) {
             for (const CaptureOption& option : kCaptureOptions)
@@ -280,8 +362,10 @@ int parseArguments(const CaptureCommand& command, int count, char** arguments, C
         const CaptureOption& option = kCaptureOptions[row];
         if (given[row]) return argumentError(command.name, "an option given twice", argument);
         given[row] = true;
-        if (option.value && i + 1 >= count) return argumentError(command.name, "missing value after", argument);
-        if (const int bad = readValue(command, option, option.value ? arguments[++i] : nullptr, options)) return bad;
+        if (option.value && i + 1 >= count)
+            return argumentError(command.name, "missing value after", argument);
+        if (const int bad = readValue(command, option, option.value ? arguments[++i] : nullptr, options))
+            return bad;
     }
     for (size_t row = 0; row < kOptionCount; ++row) {
         const CaptureOption& option = kCaptureOptions[row];
@@ -293,7 +377,8 @@ int parseArguments(const CaptureCommand& command, int count, char** arguments, C
     if (!options->output)
         return argumentError(command.name, ("missing the output path " + outputName(command)).c_str());
     bool known = false;
-    for (int i = 0; i < 3 && command.outputs[i]; ++i) known |= hasExtension(options->output, command.outputs[i]);
+    for (int i = 0; i < 3 && command.outputs[i]; ++i)
+        known |= hasExtension(options->output, command.outputs[i]);
     if (!known)
         return argumentError(command.name, ("the output must end in " + extensionList(command)).c_str(),
                              options->output);
@@ -322,7 +407,8 @@ std::string commandSynopsis(const CaptureCommand& command) {
     std::string line = std::string("  ") + command.name;
     for (const CaptureOption& option : kCaptureOptions) {
         if (!takes(option, command)) continue;
-        const std::string text = std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
+        const std::string text =
+            std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
         line += (option.neededBy & command.bit) ? " " + text : " [" + text + "]";
     }
     return line + " " + outputName(command);
@@ -340,6 +426,10 @@ int argumentError(const char* command, const char* message, const char* value) {
 int commandFailure(const char* command, const std::string& message) {
     std::fprintf(stderr, "quorlax-capture %s: %s\n", command, message.c_str());
     return kExitFailed;
+}
+
+int writeFailure(const char* command, const CaptureOptions& options, const std::string& reason) {
+    return commandFailure(command, "cannot write '" + std::string(options.output) + "': " + reason);
 }
 
 bool parseDecimal(const char* text, double* value) {
@@ -389,9 +479,9 @@ void showProgress(ProgressLine* line, int64_t done, int64_t total) {
     const int filled = int(share * kWidth);
     const double seconds = std::chrono::duration<double>(now - line->start).count();
     const int left = done > 0 ? int(seconds / double(done) * double(total - done) + 0.5) : 0;
-    std::printf("\r[%.*s%.*s] %3d%%  %lld of %lld %s  %d:%02d left ", filled, "##############################",
-                kWidth - filled, "..............................", int(share * 100.0), (long long)done,
-                (long long)total, line->unit, left / 60, left % 60);
+    std::printf("\r[%.*s%.*s] %3d%%  %lld of %lld %s  %d:%02d left ", filled,
+                "##############################", kWidth - filled, "..............................",
+                int(share * 100.0), (long long)done, (long long)total, line->unit, left / 60, left % 60);
     std::fflush(stdout);
 }
 

@@ -67,6 +67,8 @@ std::string commandSynopsis(const CaptureCommand& command);
 int argumentError(const char* command, const char* message, const char* value = nullptr);
 // Prints "quorlax-capture COMMAND: MESSAGE" on stderr; returns kExitFailed.
 int commandFailure(const char* command, const std::string& message);
+// Prints "quorlax-capture COMMAND: cannot write 'OUT': REASON" on stderr; returns kExitFailed.
+int writeFailure(const char* command, const CaptureOptions& options, const std::string& reason);
 
 // The numbers of every option: a decimal as people write it, the whole text (an optional sign,
 // digits with at most one point, an optional exponent); no spaces, no hexadecimal, no "inf" or

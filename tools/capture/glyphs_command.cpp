@@ -34,7 +34,7 @@ int runGlyphs(const CaptureOptions& options, OutputFile* output) {
     for (size_t i = 0; i < count; ++i) image[header.size() + i] = char(pixels[i * 4]);
     memFree(pixels);
     const std::string failure = writeOutputBytes(output, image.data(), image.size());
-    if (!failure.empty()) return commandFailure("glyphs", "cannot write '" + std::string(options.output) + "': " + failure);
+    if (!failure.empty()) return writeFailure("glyphs", options, failure);
     return kExitDone;
 }
 

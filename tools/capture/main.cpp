@@ -8,7 +8,7 @@ namespace {
 
 const CaptureCommand* const kCommands[] = {
 #if !defined(QUORLAX_CAPTURE_WITHOUT_GL) // they draw the scenes (and video runs an encoder)
-    &kFrameCapture, &kSheetCapture, &kVideoCapture,
+    &kFrameCapture, &kSheetCapture,  &kVideoCapture,
 #endif
     &kWavCapture,   &kGlyphsCapture,
 };

@@ -79,10 +79,10 @@ int runSheet(const CaptureOptions& options, OutputFile* output) {
     stopHeadlessShow();
 
     const std::string failure = writePngOutput(output, sheet.rgba.data(), sheet.width, sheet.height, 0);
-    if (!failure.empty()) return commandFailure("sheet", "cannot write '" + std::string(options.output) + "': " + failure);
+    if (!failure.empty()) return writeFailure("sheet", options, failure);
     if (!options.quiet)
-        std::printf("%s: %dx%d, the eight scenes at %dx%d\n", options.output, sheet.width, sheet.height, width,
-                    height);
+        std::printf("%s: %dx%d, the eight scenes at %dx%d\n", options.output, sheet.width, sheet.height,
+                    width, height);
     return kExitDone;
 }
 

@@ -51,8 +51,8 @@ std::vector<std::string> encoderArguments(const std::string& ffmpeg, const Captu
         // Frames from standard input, top row first, and the sound from descriptor 3.
         "-f", "rawvideo", "-pix_fmt", "rgba", "-s",
         std::to_string(options.width) + "x" + std::to_string(options.height), "-framerate",
-        std::to_string(int(options.framesPerSecond)), "-i", "pipe:0", "-f", "f32le", "-ar", "44100", "-ac", "2",
-        "-i", "pipe:3", "-map", "0:v:0", "-map", "1:a:0"};
+        std::to_string(int(options.framesPerSecond)), "-i", "pipe:0", "-f", "f32le", "-ar", "44100", "-ac",
+        "2", "-i", "pipe:3", "-map", "0:v:0", "-map", "1:a:0"};
     const std::vector<std::string> codecs =
         matroska
             ? std::vector<std::string>{"-c:v", "ffv1", "-pix_fmt", "bgr0", "-c:a", "flac", "-f", "matroska"}
@@ -213,10 +213,10 @@ int runVideo(const CaptureOptions& options, OutputFile* output) {
     soundThread.join();
     const std::string failure = finishEncoder(&encoder);
     if (!failure.empty() || !sent || !sound.complete)
-        return commandFailure("video", "ffmpeg failed: " + (failure.empty() ? "it stopped reading early" : failure));
+        return commandFailure("video",
+                              "ffmpeg failed: " + (failure.empty() ? "it stopped reading early" : failure));
     const std::string committed = commitOutputFile(output);
-    if (!committed.empty())
-        return commandFailure("video", "cannot write '" + std::string(options.output) + "': " + committed);
+    if (!committed.empty()) return writeFailure("video", options, committed);
     if (!options.quiet) printSummary(options, frameCount, secondsSince(start), times, sound);
     return kExitDone;
 }
@@ -227,7 +227,8 @@ const CaptureCommand kVideoCapture = {
     .name = "video",
     .bit = kVideoCommand,
     .outputs = {".mp4", ".mkv"},
-    .summary = "Encodes a span of the show with its soundtrack through ffmpeg: H.264 and AAC in MP4, FFV1 and FLAC in MKV.",
+    .summary = "Encodes a span of the show with its soundtrack through ffmpeg: H.264 and AAC in MP4, FFV1 "
+               "and FLAC in MKV.",
     .description =
         "Renders the show from --from to --to at N frames a second of presentation time: frame K shows\n"
         "tick FROM + K x (50/3)/N, so the result is the same whatever the speed of the machine. Frames are\n"

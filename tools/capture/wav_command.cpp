@@ -69,7 +69,8 @@ bool loadMusic(const CaptureOptions& options, std::vector<uint8_t>* song, std::v
     size_t size = 0;
     const uint8_t* builtinSong = builtinSongBytes(&size);
     song->assign(builtinSong, builtinSong + size);
-    if (options.song.path && !compileSong(options.song.bytes, options.song.path, patch->data(), song, &error)) {
+    if (options.song.path &&
+        !compileSong(options.song.bytes, options.song.path, patch->data(), song, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return false;
     }
@@ -81,7 +82,7 @@ int runWav(const CaptureOptions& options, OutputFile* output) {
     std::vector<uint16_t> patchWords;
     if (!loadMusic(options, &songData, &patchWords)) return kExitFailed;
     std::FILE* file = fdopen(output->descriptor, "wb");
-    if (!file) return commandFailure("wav", std::string("cannot write '") + options.output + "': " + std::strerror(errno));
+    if (!file) return writeFailure("wav", options, std::strerror(errno));
     output->descriptor = -1;
 
     const SongHeader& header = sequencer().song.header;
@@ -109,11 +110,11 @@ int runWav(const CaptureOptions& options, OutputFile* output) {
     const bool closed = std::fclose(file) == 0;
     const std::string failure =
         !written || !closed ? std::strerror(written ? errno : writeErrno) : commitOutputFile(output);
-    if (!failure.empty()) return commandFailure("wav", std::string("cannot write '") + options.output + "': " + failure);
+    if (!failure.empty()) return writeFailure("wav", options, failure);
     const double audioSeconds = double(song->songFrames) / kAudioFrameRate;
     if (!options.quiet)
-        std::printf("%s: %.2f s of audio in %.2f s wall time, %.1fx real time\n", options.output, audioSeconds,
-                    wallSeconds, wallSeconds > 0.0 ? audioSeconds / wallSeconds : 0.0);
+        std::printf("%s: %.2f s of audio in %.2f s wall time, %.1fx real time\n", options.output,
+                    audioSeconds, wallSeconds, wallSeconds > 0.0 ? audioSeconds / wallSeconds : 0.0);
     return kExitDone;
 }
 

@@ -10,10 +10,10 @@
 #include <unistd.h>
 #endif
 
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <cctype>
 
 namespace {
 
@@ -90,8 +90,7 @@ std::string readInputFile(const char* path, std::string* bytes, size_t limit) {
     const int descriptor = openForReading(path);
     if (descriptor < 0) return openProblem(errno);
     // Checked again on what was opened: the name may have been given to another file meanwhile.
-    std::string problem =
-        statusOfOpen(descriptor, &status) != 0 ? std::strerror(errno) : typeProblem(status);
+    std::string problem = statusOfOpen(descriptor, &status) != 0 ? std::strerror(errno) : typeProblem(status);
     if (problem.empty()) bytes->reserve(size_t(status.st_size));
     char block[65536];
     while (problem.empty()) {
@@ -112,8 +111,9 @@ bool sameFile(const char* first, const char* second) {
 #if defined(_WIN32)
     // The C run-time has no inode numbers; the file index of the volume is the equivalent.
     auto identity = [](const char* path, BY_HANDLE_FILE_INFORMATION* info) {
-        HANDLE file = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        HANDLE file =
+            CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (file == INVALID_HANDLE_VALUE) return false;
         const bool known = GetFileInformationByHandle(file, info) != 0;
         CloseHandle(file);
@@ -123,7 +123,8 @@ bool sameFile(const char* first, const char* second) {
     return identity(first, &a) && identity(second, &b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 #else
-    struct stat a {}, b{};
+    struct stat a {
+    }, b{};
     return stat(first, &a) == 0 && stat(second, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 #endif
 }

@@ -252,8 +252,8 @@ std::string openOutputFile(const char* path, OutputFile* file) {
     const std::string stem = temporaryStem(name);
     removeStaleTemporaries(folder, stem);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temporary = folder + "/" + stem + std::to_string(processId()) + "-" +
-                                std::to_string(attempt) + kTemporaryEnd;
+        std::string temporary =
+            folder + "/" + stem + std::to_string(processId()) + "-" + std::to_string(attempt) + kTemporaryEnd;
         const int descriptor = createExclusive(temporary.c_str());
         if (descriptor >= 0) {
             track(temporary, true);

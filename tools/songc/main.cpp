@@ -47,10 +47,14 @@ struct ValueOption {
 };
 
 const ValueOption kValueOptions[] = {
-    {"--patch", &SongcArguments::patch, nullptr},          {"--song", &SongcArguments::song, nullptr},
-    {"--dump", &SongcArguments::dump, nullptr},            {"--import-midi", &SongcArguments::midi, nullptr},
-    {"--patch-out", &SongcArguments::patchOut, ".bin"},    {"--song-out", &SongcArguments::songOut, ".bin"},
-    {"--cpp", &SongcArguments::cpp, ".cpp"},               {"-o", &SongcArguments::output, ".toml"},
+    {"--patch", &SongcArguments::patch, nullptr},
+    {"--song", &SongcArguments::song, nullptr},
+    {"--dump", &SongcArguments::dump, nullptr},
+    {"--import-midi", &SongcArguments::midi, nullptr},
+    {"--patch-out", &SongcArguments::patchOut, ".bin"},
+    {"--song-out", &SongcArguments::songOut, ".bin"},
+    {"--cpp", &SongcArguments::cpp, ".cpp"},
+    {"-o", &SongcArguments::output, ".toml"},
 };
 
 int usageError(const std::string& message) {
@@ -98,7 +102,8 @@ int parseArguments(int argc, char** argv, SongcArguments* arguments) {
     if (!a.output.empty() && a.midi.empty()) return usageError("-o names the output of --import-midi");
     if (!a.patchOut.empty() && a.patch.empty()) return usageError("--patch-out needs --patch");
     if (!a.songOut.empty() && a.song.empty()) return usageError("--song-out needs --song");
-    if (!a.cpp.empty() && (a.patch.empty() || a.song.empty())) return usageError("--cpp needs both --patch and --song");
+    if (!a.cpp.empty() && (a.patch.empty() || a.song.empty()))
+        return usageError("--cpp needs both --patch and --song");
     // An output that is one of the inputs would be lost to itself.
     for (const std::string* out : {&a.patchOut, &a.songOut, &a.cpp, &a.output})
         for (const std::string* in : {&a.patch, &a.song, &a.midi})
@@ -172,7 +177,8 @@ int compileCommand(const SongcArguments& arguments) {
     const auto start = std::chrono::steady_clock::now();
     std::vector<uint16_t> patch;
     std::vector<uint8_t> song;
-    if (!arguments.patch.empty() && !compilePatch(patchText, arguments.patch, &patch, &error)) return fail(error);
+    if (!arguments.patch.empty() && !compilePatch(patchText, arguments.patch, &patch, &error))
+        return fail(error);
     if (!arguments.song.empty() &&
         !compileSong(songText, arguments.song, patch.empty() ? nullptr : patch.data(), &song, &error))
         return fail(error);

@@ -1,16 +1,15 @@
 // Standard MIDI File to song source: one pattern per MIDI channel in the file's own pulses,
-// notes held with '&' so that overlapping notes keep their lengths, rests between starts.
+// notes held with '&' so that overlapping notes keep their lengths, rests between starts. The file
+// is read in one pass and its events merged by time, so the work grows with the file's size (times
+// its logarithm, for the merge), whatever the number of tracks.
 #include "songc/music_text.h"
 #include "songc/songc.h"
-
-#include <smf.h>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <deque>
 #include <map>
-#include <memory>
 
 namespace {
 
@@ -19,6 +18,13 @@ struct MidiNote {
 };
 struct MidiControl {
     int at, controller, value;
+};
+
+// An event the import uses: a channel message of two data bytes, or a tempo.
+struct MidiEvent {
+    int pulses;
+    uint32_t tempo; // microseconds a quarter note for a tempo event, else 0
+    uint8_t status, key, value;
 };
 
 // The file read front to back; a read past the end sets `short_` and yields zeros.
@@ -75,8 +81,10 @@ bool metaLengthFits(uint32_t type, uint32_t length) {
     }
 }
 
-// Why the events of one track chunk cannot be read, or nullptr when they can.
-const char* trackDamage(MidiReader track) {
+// Why the events of one track chunk cannot be read, or nullptr when they can; the events the
+// import uses are appended to *events. The damage refused is what the format cannot hold and what
+// the earlier reader of these files (libsmf) stumbled on, so the same files are taken as before.
+const char* readTrack(MidiReader track, std::vector<MidiEvent>* events) {
     uint32_t status = 0; // running status: the last channel message's
     uint64_t pulses = 0;
     while (track.at < track.end) {
@@ -95,25 +103,32 @@ const char* trackDamage(MidiReader track) {
         if (first < 0xF0) {
             status = first;
             length = (first & 0xF0) == 0xC0 || (first & 0xF0) == 0xD0 ? 1 : 2;
+            uint32_t data[2] = {};
             for (uint32_t i = 0; i < length; ++i)
-                if (track.byte() >= 0x80) return "a channel message is cut short";
+                if ((data[i] = track.byte()) >= 0x80) return "a channel message is cut short";
             if (track.short_) return "a channel message is cut short";
+            if (length == 2)
+                events->push_back({int(pulses), 0, uint8_t(first), uint8_t(data[0]), uint8_t(data[1])});
             continue;
         }
         status = 0; // system and meta events cancel the running status
         const bool meta = first == 0xFF;
-        // libsmf stops the program on an escape (F7) that does not continue a system-exclusive
+        // libsmf stopped the program on an escape (F7) that does not continue a system-exclusive
         // message, so escapes are refused along with the status bytes a file cannot hold.
         if (first == 0xF7) return "an escape (F7) event, which the import does not read";
         if (!meta && first != 0xF0) return "a status byte a file cannot hold";
         const uint32_t type = meta ? track.byte() : 0;
-        // libsmf takes a meta event's length for one byte and misreads a longer quantity.
+        // libsmf took a meta event's length for one byte and misread a longer quantity.
         if (meta && (length = track.byte()) > 0x7F) return "a meta event's length is not one byte";
         if ((!meta && !track.quantity(&length)) || track.short_ || length > size_t(track.end - track.at))
             return "a meta or system-exclusive event runs past its track";
-        // libsmf reads the fixed fields of these without checking their lengths.
+        // libsmf read the fixed fields of these without checking their lengths.
         if (meta && !metaLengthFits(type, length)) return "a meta event of the wrong length";
-        if (meta && type == 0x51 && !(track.at[0] | track.at[1] | track.at[2])) return "a tempo of 0";
+        if (meta && type == 0x51) {
+            const uint32_t tempo = uint32_t(track.at[0]) << 16 | uint32_t(track.at[1]) << 8 | track.at[2];
+            if (!tempo) return "a tempo of 0";
+            events->push_back({int(pulses), tempo, 0xFF, 0, 0});
+        }
         track.at += length;
         if (meta && type == 0x2F) {
             if (length != 0 || track.at != track.end)
@@ -124,15 +139,15 @@ const char* trackDamage(MidiReader track) {
     return "a track does not end with an end-of-track event";
 }
 
-// Why libsmf must not be given these bytes, or nullptr. libsmf leaks its record of a file it
-// cannot parse, stops the program on some damage and quietly cuts tracks short on other, so
-// every damage it would meet is found here first.
-const char* midiDamage(const uint8_t* bytes, size_t size) {
+// Why these bytes are no Standard MIDI File the import takes, or nullptr; the events of every
+// track go to *events, track after track, and the header's pulses per quarter note to *division.
+const char* readMidiFile(const uint8_t* bytes, size_t size, std::vector<MidiEvent>* events, int* division) {
     MidiReader file{bytes, bytes + size};
     if (file.big(4) != 0x4D546864 || file.big(4) != 6) return "no MThd header of six bytes";
-    const uint32_t format = file.big(2), tracks = file.big(2), division = file.big(2);
+    const uint32_t format = file.big(2), tracks = file.big(2), pulses = file.big(2);
     if (file.short_) return "no MThd header of six bytes";
-    if (format > 1 || division == 0 || division & 0x8000)
+    *division = int(pulses);
+    if (format > 1 || pulses == 0 || pulses & 0x8000)
         return "only format 0 and 1 files with pulses per quarter note are imported";
     if (tracks == 0 || (format == 0 && tracks != 1))
         return "the header's track count does not fit its format";
@@ -141,9 +156,9 @@ const char* midiDamage(const uint8_t* bytes, size_t size) {
         const uint32_t type = file.big(4), length = file.big(4);
         if (file.short_ || length > size_t(file.end - file.at))
             return "a chunk runs past the end of the file";
-        // libsmf loses the tracks after a chunk of another type instead of skipping it.
+        // libsmf lost the tracks after a chunk of another type instead of skipping it.
         if (type != 0x4D54726B) return "a chunk other than a track (MTrk) after the header";
-        if (const char* damage = trackDamage({file.at, file.at + length})) return damage;
+        if (const char* damage = readTrack({file.at, file.at + length}, events)) return damage;
         ++found;
         file.at += length;
     }
@@ -164,51 +179,39 @@ bool importMidiBytes(const std::string& bytes, const std::string& path, std::str
         *error = path + ": larger than 2 GiB";
         return false;
     }
+    std::vector<MidiEvent> events;
+    int division = 0;
     const auto* raw = reinterpret_cast<const uint8_t*>(bytes.data());
-    if (const char* damage = midiDamage(raw, bytes.size())) {
+    if (const char* damage = readMidiFile(raw, bytes.size(), &events, &division)) {
         *error = path + ": not a Standard MIDI File that can be imported: " + damage;
         return false;
     }
-    std::unique_ptr<smf_t, void (*)(smf_t*)> smf(smf_load_from_memory(raw, int(bytes.size())), smf_delete);
-    if (!smf) {
-        *error = path + ": not a Standard MIDI File that can be read";
-        return false;
-    }
-    // A track libsmf could not read would vanish from the song without a word.
-    if (const int tracks = raw[10] << 8 | raw[11]; smf->number_of_tracks != tracks) {
-        *error = path + ": libsmf read " + std::to_string(smf->number_of_tracks) + " of the " +
-                 std::to_string(tracks) + " tracks";
-        return false;
-    }
+    // In time order; events at one pulse in the order of their tracks, then as the track has them.
+    std::stable_sort(events.begin(), events.end(),
+                     [](const MidiEvent& a, const MidiEvent& b) { return a.pulses < b.pulses; });
     std::map<int, std::vector<MidiNote>> notes;
     std::map<int, std::vector<MidiControl>> controls;
     std::map<std::pair<int, int>, std::deque<std::pair<int, int>>>
         sounding; // (channel, note) -> (start, velocity)
     double tempo = 120.0;
     bool tempoSet = false;
-    smf_rewind(smf.get());
-    while (smf_event_t* event = smf_get_next_event(smf.get())) {
-        const unsigned char* data = event->midi_buffer;
-        if (event->midi_buffer_length < 1) continue;
-        if (smf_event_is_metadata(event)) {
-            if (event->midi_buffer_length >= 6 && data[1] == 0x51) {
-                const int micros = data[3] << 16 | data[4] << 8 | data[5];
-                const double bpm = micros > 0 ? 60000000.0 / micros : 120.0;
-                if (!tempoSet) {
-                    tempo = bpm;
-                    tempoSet = true;
-                } else if (std::fabs(bpm - tempo) > 1e-6) {
-                    *warnings += path + ": the tempo changes to " + std::to_string(bpm) + " bpm at pulse " +
-                                 std::to_string(event->time_pulses) + "; the song keeps " +
-                                 std::to_string(tempo) + " bpm throughout\n";
-                }
+    int changes = 0;
+    std::string firstChange;
+    for (const MidiEvent& event : events) {
+        const int at = event.pulses;
+        if (event.tempo) {
+            const double bpm = 60000000.0 / event.tempo;
+            if (!tempoSet) {
+                tempo = bpm;
+                tempoSet = true;
+            } else if (std::fabs(bpm - tempo) > 1e-6 && changes++ == 0) {
+                firstChange =
+                    "the tempo changes to " + std::to_string(bpm) + " bpm at pulse " + std::to_string(at);
             }
             continue;
         }
-        const int status = data[0] & 0xF0, channel = data[0] & 0x0F;
-        if (event->midi_buffer_length < 3) continue;
-        const int key = data[1] & 0x7F, value = data[2] & 0x7F;
-        const int at = event->time_pulses;
+        const int status = event.status & 0xF0, channel = event.status & 0x0F;
+        const int key = event.key, value = event.value;
         if (status == 0x90 && value > 0) {
             sounding[{channel, key}].push_back({at, value});
         } else if (status == 0x80 || status == 0x90) {
@@ -221,6 +224,12 @@ bool importMidiBytes(const std::string& bytes, const std::string& path, std::str
             controls[channel].push_back({at, key, value});
         }
     }
+    if (changes)
+        *warnings += path + ": " + firstChange +
+                     (changes > 1 ? " (and " + std::to_string(changes - 1) +
+                                        (changes > 2 ? " more changes)" : " more change)")
+                                  : "") +
+                     "; the song keeps " + std::to_string(tempo) + " bpm throughout\n";
     for (auto& [where, open] : sounding)
         if (!open.empty())
             *warnings += path + ": " + std::to_string(open.size()) + " note(s) " + noteName(where.second) +
@@ -231,7 +240,7 @@ bool importMidiBytes(const std::string& bytes, const std::string& path, std::str
     std::snprintf(tempoText, sizeof tempoText, "%.6g", tempo);
     std::string tempoString = tempoText;
     if (tempoString.find('.') == std::string::npos) tempoString += ".0";
-    out += "tempo = " + tempoString + "\nticks_per_beat = " + std::to_string(smf->ppqn) + "\n\n[channels]\n";
+    out += "tempo = " + tempoString + "\nticks_per_beat = " + std::to_string(division) + "\n\n[channels]\n";
     std::vector<int> used;
     for (int c = 0; c < 16; ++c)
         if (notes.count(c) || controls.count(c)) used.push_back(c);
@@ -271,5 +280,14 @@ bool importMidiBytes(const std::string& bytes, const std::string& path, std::str
     for (int c : used)
         out += "\n[[arrangement]]\nat = \"1:1:0\"\nchannel = \"midi" + std::to_string(c + 1) +
                "\"\nplay = \"midi" + std::to_string(c + 1) + "\"\n";
+    // What the compiler would refuse (more notes on a channel than a stream holds, a time past the
+    // song's end) is refused here, not left for the next build to find.
+    std::vector<uint8_t> song;
+    std::string refused;
+    if (!compileSong(out, "imported", nullptr, &song, &refused)) {
+        *error = path + ": the song source made from it does not compile: " + refused;
+        out.clear();
+        return false;
+    }
     return true;
 }

@@ -10,15 +10,17 @@
 #include <utility>
 #include <vector>
 
-// The line of the first character outside ASCII that toml++ would stumble on, or 0 when there is
-// none. toml++ 3 reaches __builtin_unreachable when it asks whether some of them (U+00A1 to
-// U+0499, U+2D2E to U+3127) are whitespace, which it does outside strings and comments and after
-// a backslash in a multi-line basic string. TOML allows none outside strings and comments.
-// Also the line of a dotted key or table name with more than 256 dots, which toml++ would nest
-// (and free) recursively.
-int unreadableSourceLine(const std::string& text);
+// The source as toml++ is given it, in *ascii: every character outside ASCII in a string written
+// as its escape (a literal string holding one becomes the basic string of the same value), one in
+// a comment replaced by '?', so toml++ only ever reads ASCII. (Its test for non-ASCII whitespace
+// reaches __builtin_unreachable on many characters, wherever its scanner meets them, and the
+// scanner meets them where a quote starts no string as well.) Returns "" or why the text cannot be
+// given to toml++, with its line in *line: a character outside ASCII outside a string or comment
+// or after a backslash, bytes that are not UTF-8, a dotted key of more than 256 parts (toml++
+// nests and frees those recursively). Lines stay where they are in the source.
+std::string asciiSource(const std::string& text, std::string* ascii, int* line);
 
-// toml::parse behind that check: false with "path:line: message" in *error.
+// toml::parse of asciiSource: false with "path:line: message" in *error.
 bool parseSource(const std::string& text, const std::string& path, toml::parse_result* parsed,
                  std::string* error);
 

@@ -2,6 +2,8 @@
 #include "platform/audio_device.h"
 
 #include <SDL2/SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -70,8 +72,25 @@ SDL_AudioDeviceID openOn(const char* driver) {
     return device;
 }
 
+// ALSA's library prints lines of its own on standard error for every card it cannot find while
+// the drivers are tried; the program says in one line of its own that it plays silently instead.
+struct QuietStandardError {
+    int saved = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    QuietStandardError() {
+        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+        if (null >= 0) close(null);
+    }
+    ~QuietStandardError() {
+        if (saved < 0) return;
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+    }
+};
+
 int linuxOpenDevice(const AudioStream* stream) {
     if (audio.device != 0) return 0;
+    const QuietStandardError quiet;
     audio = {};
     audio.stream = *stream;
     // SDL's own choice stops at the first driver that initialises, even one without a device to

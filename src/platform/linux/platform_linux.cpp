@@ -3,6 +3,7 @@
 
 #include "framework/memory.h"
 #include "platform/linux/glyph_rasteriser.h"
+#include "platform/linux/quit_requests.h"
 
 #include <EGL/egl.h>
 #include <SDL2/SDL.h>
@@ -38,13 +39,6 @@ GlProc linuxGetGlProc(const char* name) {
     if (std::strcmp(name, "wglSwapIntervalEXT") == 0) return reinterpret_cast<GlProc>(&swapIntervalSlot);
     if (SDL_GL_GetCurrentContext()) return reinterpret_cast<GlProc>(SDL_GL_GetProcAddress(name));
     return reinterpret_cast<GlProc>(eglGetProcAddress(name));
-}
-
-void linuxSleepMs(uint32_t milliseconds) {
-    timespec wait{static_cast<time_t>(milliseconds / 1000),
-                  static_cast<long>(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
-    }
 }
 
 struct ThreadStart {
@@ -192,6 +186,8 @@ constexpr PlatformServices kLinuxServices = {
     .closeGlyphFont = linuxCloseGlyphFont,
     .readSoundBank = linuxReadSoundBank,
     .soundBankSource = linuxSoundBankSource,
+    .catchQuitRequests = linuxCatchQuitRequests,
+    .quitRequested = linuxQuitRequested,
 };
 
 PlatformServices services = kLinuxServices;

@@ -2,6 +2,7 @@
 // picture drawn with GL, and the GTK setup dialog.
 #include "platform/display.h"
 
+#include "platform/linux_display/display_problem.h"
 #include "platform/linux_display/setup_dialog_gtk.h"
 #include "platform/platform.h"
 
@@ -10,6 +11,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -23,15 +26,31 @@ struct LinuxWindow {
 LinuxWindow display;
 
 bool startVideo() {
+    // The program catches the quit signals itself (platform.h); SDL's handlers would turn them
+    // into an event that nobody reads while the dialog is open.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (!display.videoStarted) display.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     return display.videoStarted;
 }
 
 int linuxDisplayAvailable() {
+    setDisplayProblem("");
     const char* x = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if (!(x && *x) && !(wayland && *wayland)) return 0;
-    return startVideo();
+    if (!(x && *x) && !(wayland && *wayland)) {
+        setDisplayProblem("no display found (X or Wayland)");
+        return 0;
+    }
+    // SDL falls back to a driver without a screen (offscreen, KMS) when the one named cannot be
+    // reached; that is no display to show a dialog and a window on.
+    const char* driver = startVideo() ? SDL_GetCurrentVideoDriver() : nullptr;
+    if (driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0)) return 1;
+    if (display.videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    display.videoStarted = 0;
+    const bool named = x && *x;
+    setDisplayProblem(std::string("cannot open the display '") + (named ? x : wayland) + "' (" +
+                      (named ? "DISPLAY" : "WAYLAND_DISPLAY") + ")");
+    return 0;
 }
 
 int linuxDisplayModeAt(int32_t index, DisplayMode* mode) {
@@ -168,11 +187,22 @@ constexpr DisplayServices kLinuxDisplay = {
     .pumpDisplayEvents = linuxPumpDisplayEvents,
     .swapDisplayBuffers = linuxSwapDisplayBuffers,
     .paintProgress = linuxPaintProgress,
+    .displayProblem = linuxDisplayProblem,
 };
 
 DisplayServices services = kLinuxDisplay;
 
+std::string lastProblem;
+
 } // namespace
+
+void setDisplayProblem(const std::string& problem) {
+    lastProblem = problem;
+}
+
+const char* linuxDisplayProblem() {
+    return lastProblem.c_str();
+}
 
 DisplayServices* displayServices() {
     return &services;

@@ -2,6 +2,11 @@
 // box and the Run and Quit buttons; only the two buttons end it.
 #include "platform/linux_display/setup_dialog_gtk.h"
 
+#include "platform/linux/quit_requests.h"
+#include "platform/linux_display/display_problem.h"
+
+#include <fontconfig/fontconfig.h>
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 
 namespace {
@@ -31,6 +36,37 @@ gboolean swallowDismissKeys(GtkWidget*, GdkEventKey* event, gpointer) {
     }
 }
 
+struct DialogRun {
+    int32_t result;
+    bool quitWatched; // the watch on quit requests is still installed
+    GtkWidget* combo;
+    GtkWidget* fullscreen;
+};
+
+// A quit request (Ctrl-C, SIGTERM) ends the dialog as Quit does.
+gboolean onQuitRequest(gint, GIOCondition, gpointer data) {
+    auto* run = static_cast<DialogRun*>(data);
+    run->result = kSetupQuit;
+    run->quitWatched = false;
+    gtk_main_quit();
+    return G_SOURCE_REMOVE;
+}
+
+// Without a font GTK lays the dialog out tens of thousands of pixels tall, off the screen.
+bool systemHasFonts() {
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    if (!config) return false;
+    FcPattern* any = FcPatternCreate();
+    FcObjectSet* files = FcObjectSetBuild(FC_FILE, nullptr);
+    FcFontSet* fonts = any && files ? FcFontList(config, any, files) : nullptr;
+    const bool found = fonts && fonts->nfont > 0;
+    if (fonts) FcFontSetDestroy(fonts);
+    if (files) FcObjectSetDestroy(files);
+    if (any) FcPatternDestroy(any);
+    FcConfigDestroy(config);
+    return found;
+}
+
 GtkWidget* framed(const char* title, GtkWidget* child) {
     GtkWidget* frame = gtk_frame_new(title);
     gtk_container_set_border_width(GTK_CONTAINER(child), 6);
@@ -49,12 +85,18 @@ GtkWidget* button(const char* label, int32_t code, int32_t* result) {
 } // namespace
 
 int32_t gtkShowSetupDialog(SetupDialogView* view) {
-    if (!gtk_init_check(nullptr, nullptr)) return -1;
-    struct {
-        int32_t result;
-        GtkWidget* combo;
-        GtkWidget* fullscreen;
-    } run{-1, nullptr, nullptr};
+    setDisplayProblem("");
+    if (!systemHasFonts()) {
+        setDisplayProblem(
+            "no fonts are installed, so the setup dialog cannot be shown (any TrueType font will "
+            "do, such as fonts-liberation2)");
+        return -1;
+    }
+    if (!gtk_init_check(nullptr, nullptr)) {
+        setDisplayProblem("GTK cannot open the display for the setup dialog");
+        return -1;
+    }
+    DialogRun run{-1, false, nullptr, nullptr};
 
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(window), "Varnholt - Quorlax");
@@ -93,7 +135,12 @@ int32_t gtkShowSetupDialog(SetupDialogView* view) {
     gtk_container_add(GTK_CONTAINER(window), column);
     gtk_widget_show_all(window);
     gtk_window_present(GTK_WINDOW(window));
+    const guint quitWatch = quitRequestDescriptor() >= 0
+                                ? g_unix_fd_add(quitRequestDescriptor(), G_IO_IN, onQuitRequest, &run)
+                                : 0;
+    run.quitWatched = quitWatch != 0;
     gtk_main();
+    if (run.quitWatched) g_source_remove(quitWatch);
 
     if (run.result == kSetupRun) {
         view->selected = gtk_combo_box_get_active(GTK_COMBO_BOX(run.combo));

@@ -161,6 +161,10 @@ int win32DisplayAvailable() {
     return 1;
 }
 
+const char* win32DisplayProblem() {
+    return "";
+}
+
 int win32DisplayModeAt(int32_t index, DisplayMode* mode) {
     DEVMODEA reported{};
     reported.dmSize = sizeof reported;
@@ -180,6 +184,7 @@ constexpr DisplayServices kWin32Display = {
     .pumpDisplayEvents = win32PumpDisplayEvents,
     .swapDisplayBuffers = win32SwapDisplayBuffers,
     .paintProgress = win32PaintProgress,
+    .displayProblem = win32DisplayProblem,
 };
 
 DisplayServices services = kWin32Display;

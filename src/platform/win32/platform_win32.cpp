@@ -122,6 +122,12 @@ void win32MessageBox(const char* text) {
     MessageBoxA(nullptr, text, nullptr, MB_OK | MB_ICONWARNING);
 }
 
+void win32CatchQuitRequests() {}
+
+int32_t win32QuitRequested() {
+    return 0;
+}
+
 constexpr PlatformServices kWin32Services = {
     .getGlProc = win32GetGlProc,
     .setSwapInterval = win32SetSwapInterval,
@@ -134,6 +140,8 @@ constexpr PlatformServices kWin32Services = {
     .closeGlyphFont = win32CloseGlyphFont,
     .readSoundBank = win32ReadSoundBank,
     .soundBankSource = win32SoundBankSource,
+    .catchQuitRequests = win32CatchQuitRequests,
+    .quitRequested = win32QuitRequested,
 };
 
 PlatformServices services = kWin32Services;
