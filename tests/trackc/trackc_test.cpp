@@ -3,8 +3,8 @@
 #include "trackc/track_file.h"
 
 #include "framework/track_data.h"
-#include "synth/song_clock.h"
 #include "support/tool_run.h"
+#include "synth/song_clock.h"
 
 #include <gtest/gtest.h>
 

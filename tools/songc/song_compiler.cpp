@@ -1,7 +1,7 @@
 // The song compiler: patterns in the note notation, placed by the arrangement and the
 // automation, become per-channel streams (note-offs, note-ons, then the channel's controllers).
-#include "songc/music_text.h"
 #include "base/audio_format.h"
+#include "songc/music_text.h"
 #include "songc/song_model.h"
 #include "songc/song_notation.h"
 #include "songc/songc.h"

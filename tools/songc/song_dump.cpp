@@ -1,6 +1,6 @@
 // Prints song bytes back as song source (raw streams, notes by name) and summarises them.
-#include "songc/music_text.h"
 #include "base/audio_format.h"
+#include "songc/music_text.h"
 #include "songc/song_model.h"
 #include "songc/songc.h"
 

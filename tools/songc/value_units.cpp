@@ -1,4 +1,5 @@
 #include "songc/value_units.h"
+
 #include "base/audio_format.h"
 
 #include <bit>
