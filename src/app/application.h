@@ -47,6 +47,8 @@ ProgressPicture progressPicture(uint32_t width, uint32_t height, int32_t stage);
 // The report function of the start-up sink; the context is the DisplaySettings of the window.
 void drawProgress(void* context, int32_t stage);
 
+// Sets the presentation clock's parameters: 8 ticks a beat, 125 beats a minute, the song's length.
+void configurePresentationClock();
 // Builds the scene table, sets the clock, starts the scenes, the synthesizer, the render thread
 // and the audio, reporting each stage. Non-zero on success, 0 when the scenes cannot be started.
 int32_t startPresentation(const ProgressSink* sink);

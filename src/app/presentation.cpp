@@ -26,14 +26,18 @@ void report(const ProgressSink* sink, int32_t stage) {
 
 } // namespace
 
-int32_t startPresentation(const ProgressSink* sink) {
-    report(sink, 0);
-    SceneDescriptor rows[kSceneCount];
-    buildSceneTable(rows);
+void configurePresentationClock() {
     setClockTicksPerBeat(kClockTicksPerBeat);
     setClockTempo(kTempo);
     updateClockTicksPerSecond();
     setClockLength(kSongFrames);
+}
+
+int32_t startPresentation(const ProgressSink* sink) {
+    report(sink, 0);
+    SceneDescriptor rows[kSceneCount];
+    buildSceneTable(rows);
+    configurePresentationClock();
     sceneTable = static_cast<SceneDescriptor*>(memAlloc(sizeof rows));
     // Without the table no scene can start: the same failure as any other start-up allocation.
     if (!sceneTable) return 0;
