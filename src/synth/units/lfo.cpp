@@ -30,7 +30,7 @@ void tickLfo(UnitNode* node) {
         }
     }
 
-    Stereo v = oscVoices(node, flags, 1);
+    Stereo v = oscCore(node, flags, 1);
     if (!(flags & kLfoBipolar)) v = (flags & kLfoNegative) ? (v - 1.0) * 0.5 : (v + 1.0) * 0.5;
     node->output = v * input(node, 3);
 }

@@ -89,7 +89,7 @@ Stereo sumVoices(UnitNode* node, int32_t voices) {
 
 } // namespace
 
-Stereo oscVoices(UnitNode* node, uint16_t flags, int32_t voices) {
+Stereo oscCore(UnitNode* node, uint16_t flags, int32_t voices) {
     switch (flags & 0xFF) {
     case kWavePulseSine:
         return sumVoices<kWavePulseSine>(node, voices);

@@ -37,4 +37,4 @@ enum OscWaveform : uint16_t {
 // the node's input 1 (phase offset), input 2 (width) and, with more than one voice, input 6
 // (detune), which multiplies the increment once more for each further voice. Sets the node's
 // activity to the lanes whose phase wrapped in the last voice. Unknown waveforms give 0.
-Stereo oscVoices(UnitNode* node, uint16_t flags, int32_t voices);
+Stereo oscCore(UnitNode* node, uint16_t flags, int32_t voices);

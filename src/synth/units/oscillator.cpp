@@ -36,5 +36,5 @@ void tickOscillator(UnitNode* node) {
     }
 
     const int32_t voices = ((flags >> 8) & 7) + 1;
-    node->output = oscVoices(node, flags, voices) * input(node, 5);
+    node->output = oscCore(node, flags, voices) * input(node, 5);
 }
