@@ -24,6 +24,7 @@ constexpr float kEndMargin = 2.0f;
 // A size change is taken once the window has kept its new size this long (dragging a border
 // would otherwise rebuild the render targets every frame).
 constexpr uint64_t kResizeQuietMicroseconds = 200000;
+// The overlay's frame time is the mean over this long: readable, and still current.
 constexpr uint64_t kFigureMicroseconds = 250000;
 
 struct Studio {
@@ -82,9 +83,9 @@ int32_t selectedScene(float tick) {
 // the show has at that moment; the loop then draws the frame itself.
 void primeFeedback(float tick) {
     float times[kMinimumWarmUpFrames + kHandOverFrames];
-    const int32_t count =
-        planCaptureFrames(frameworkState()->sceneSelector, tick, kCaptureTicksPerSecond / 60.0,
-                          kMinimumWarmUpFrames, times, kMinimumWarmUpFrames + kHandOverFrames);
+    const int32_t count = planCaptureFrames(
+        frameworkState()->sceneSelector, tick, kCaptureTicksPerSecond / kDefaultCaptureFramesPerSecond,
+        kMinimumWarmUpFrames, times, kMinimumWarmUpFrames + kHandOverFrames);
     for (int32_t i = 0; i + 1 < count; ++i) updateScenes(times[i]);
 }
 
@@ -159,6 +160,14 @@ void pollLink() {
     if (requests.pause && !studio.state.transport.paused) applyCommand({TransportPlayPause, 0});
     if (requests.play && studio.state.transport.paused) applyCommand({TransportPlayPause, 0});
     if (requests.seek) applyCommand({TransportSeek, requests.tick});
+    if (requests.tracksChanged) {
+        refreshTimeline();
+        studio.jumped = true;
+    }
+    if (!requests.status.empty() && requests.status != studio.state.linkStatus) {
+        studio.state.linkStatus = requests.status;
+        printLine("link " + requests.status);
+    }
 }
 
 void reportReload(void*, const ReloadOutcome& outcome) {
@@ -321,7 +330,6 @@ void runLoop() {
         const uint64_t end = now();
         const double milliseconds = double(end - frameStart) / 1000.0;
         frameStart = end;
-        // The overlay's figure is the mean over a quarter of a second: readable, and current.
         windowMilliseconds += milliseconds;
         ++windowFrames;
         if (end - windowStart >= kFigureMicroseconds) {
@@ -386,6 +394,7 @@ std::vector<std::string> studioOverlayLines(const StudioState& state) {
         lines.push_back(state.transport.paused ? "paused" : "playing");
     }
     lines.push_back("reload: " + (state.reloadStatus.empty() ? std::string("-") : state.reloadStatus));
+    if (!state.linkStatus.empty()) lines.push_back("link: " + state.linkStatus);
     if (!state.lastError.empty()) lines.push_back(state.lastError.substr(0, 96));
     return lines;
 }

@@ -19,6 +19,7 @@ struct StudioState {
     double frameMilliseconds = 0.0; // the mean over the last quarter of a second
     std::string reloadStatus;       // the last reload: "shaders ok scene3.glsl", "music rendering"
     std::string lastError;          // the first line of the last reload error, "" when none since
+    std::string linkStatus;         // what the link last said of itself ("" when it said nothing)
 };
 
 // What a link may ask for once a frame; the studio applies it as it applies its keys.
@@ -26,6 +27,10 @@ struct StudioRequests {
     bool seek = false;
     float tick = 0.0f;
     bool pause = false, play = false;
+    // The link changed keys in the track registry: the timeline and the picture follow.
+    bool tracksChanged = false;
+    // A new line for the overlay and the state lines ("link " + status); empty keeps the old one.
+    std::string status;
 };
 // Called once a frame, after the window's events, with the state as it stands.
 using StudioLinkPoll = void (*)(void* context, const StudioState* state, StudioRequests* requests);

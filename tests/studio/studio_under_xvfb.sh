@@ -4,25 +4,15 @@
 # Usage: studio_under_xvfb.sh QUORLAX_STUDIO transport|shaders|music|tracks. Every wait is bounded;
 # the server and the program are stopped on every way out. QUORLAX_XVFB_KEEP=DIR keeps the pictures.
 set -uo pipefail
-studio=$1 check=$2 pids=()
+studio=$1 check=$2
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-work=$(mktemp -d /tmp/quorlax-studio.XXXXXX)
-export XDG_RUNTIME_DIR=$work HOME=$work SDL_AUDIODRIVER=dummy
-unset WAYLAND_DISPLAY
-cleanup() {
-    [ -n "${QUORLAX_XVFB_KEEP:-}" ] && cp "$work"/*.png "$QUORLAX_XVFB_KEEP"/ 2>/dev/null
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$root/tests/support/private_display.sh" quorlax-studio
 fail() {
     echo "FAIL ($check): $*" >&2
     echo "--- state lines:" >&2; cat "$work/out" >&2
     echo "--- errors:" >&2; cat "$work/err" >&2
     exit 1
 }
-bg() { "$@" & pids+=($!); }
 
 # Waits up to $2 seconds for a state line matching the extended regex $1 (whole line).
 wait_line() {
@@ -50,9 +40,7 @@ alive() { kill -0 "$pid" 2>/dev/null || fail "not running after $1"; }
 # Saves a file as editors do: a new file renamed over the old one.
 save() { cat >"$1.new" && mv "$1.new" "$1"; }
 
-bg Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" 2>/dev/null
-for ((i = 0; i < 50; i++)); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+start_display 640x480x24
 mkdir -p "$work/tree/src"
 cp -r "$root/src/shaders" "$root/src/music" "$root/src/tracks" "$work/tree/src/"
 tree=$work/tree/src
@@ -112,10 +100,12 @@ shaders) # an edit changes the picture; a broken one prints the mapped file:line
     wait_line 'tick 636.00 scene 2 paused' 120
     before=$(shot before)
     [ "$before" -gt 10 ] || fail "no picture of scene 2 at tick 636: $before"
+    : >"$work/out"
     sed 's/^    outColor0.a = 1.0;$/    outColor0.rgb = 1.0 - outColor0.rgb;\n    outColor0.a = 1.0;/' "$tree/shaders/scene2.glsl" |
         save "$tree/shaders/scene2.glsl"
     wait_line 'reload shaders ok scene2.glsl' 60
-    sleep 2 && after=$(shot after)
+    wait_line 'tick 636.00 scene 2 paused' 60 # the frame drawn with the new program is on the screen
+    after=$(shot after)
     [ $((after - before)) -gt 60 ] || fail "the inverted picture is not brighter: $before -> $after"
     sed -i '42a float brokenValue = missingName * 2.0;' "$tree/shaders/common.inl" # written in place
     wait_line 'reload shaders error src/shaders/common.inl:43' 60
