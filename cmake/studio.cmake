@@ -1,10 +1,11 @@
 # The studio: the show as an authoring tool (Linux only). It runs the show's shell, framework,
 # renderer and synthesizer, and takes the song compiler, the track reader and the capture plan
 # from the tools' library; src/studio/ holds what only it needs.
+# The link to sync editors (src/studio/sync_*) is its own library, cmake/sync.cmake.
 file(GLOB QUORLAX_STUDIO_SOURCES CONFIGURE_DEPENDS src/studio/*.cpp)
-list(REMOVE_ITEM QUORLAX_STUDIO_SOURCES ${PROJECT_SOURCE_DIR}/src/studio/main.cpp)
+list(FILTER QUORLAX_STUDIO_SOURCES EXCLUDE REGEX "/(main|sync_[a-z_]+)\\.cpp$")
 add_library(quorlax_studio STATIC ${QUORLAX_STUDIO_SOURCES})
-target_link_libraries(quorlax_studio PUBLIC quorlax_app quorlax_toolkit)
+target_link_libraries(quorlax_studio PUBLIC quorlax_app quorlax_toolkit quorlax_sync)
 
 add_executable(quorlax-studio src/studio/main.cpp)
 target_link_libraries(quorlax-studio PRIVATE quorlax_studio)
