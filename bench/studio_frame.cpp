@@ -14,6 +14,9 @@
 #include "studio/source_reload.h"
 #include "studio/studio.h"
 #include "studio/studio_music.h"
+#include "synth/builtin_song.h"
+#include "synth/clock.h"
+#include "synth/song.h"
 
 #include <benchmark/benchmark.h>
 
@@ -33,7 +36,11 @@ bool startScenes() {
     tried = true;
     if (!openHeadlessGl(kWindowWidth, kWindowHeight) || !initRenderer(nullptr, kPictureWidth, kPictureHeight))
         return false;
-    configurePresentationClock();
+    size_t songBytes = 0;
+    const uint8_t* song = builtinSongBytes(&songBytes);
+    SongHeader header;
+    readSongHeader(song, songBytes, &header);
+    configureClock(header);
     static SceneDescriptor rows[kSceneCount];
     buildSceneTable(rows);
     setSceneTable(rows);

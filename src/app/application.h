@@ -3,8 +3,18 @@
 #pragma once
 
 #include "platform/display.h"
+#include "platform/program_entry.h"
 
 #include <cstdint>
+
+struct ValueList;
+
+// What the viewer chose in the setup dialog, and the modes it offered.
+struct DisplaySettings {
+    int32_t fullscreen; // non-zero: switch the display to `mode` and cover it
+    DisplayMode mode;   // width and height are the window's client size in every case
+    ValueList* modes;   // OwnedPointer entries of DisplayMode; exists only while the dialog runs
+};
 
 // The one record of the shell, allocated at entry and kept until the process ends.
 struct Application {
@@ -47,8 +57,6 @@ ProgressPicture progressPicture(uint32_t width, uint32_t height, int32_t stage);
 // The report function of the start-up sink; the context is the DisplaySettings of the window.
 void drawProgress(void* context, int32_t stage);
 
-// Sets the presentation clock's parameters: 8 ticks a beat, 125 beats a minute, the song's length.
-void configurePresentationClock();
 // Builds the scene table, sets the clock, starts the scenes, the synthesizer, the render thread
 // and the audio, reporting each stage. Non-zero on success, 0 when the scenes cannot be started.
 int32_t startPresentation(const ProgressSink* sink);
@@ -59,5 +67,5 @@ void stopPresentation();
 
 // Busy loop: drain events, draw one frame, swap; the frame of the quit request is still drawn.
 void runMainLoop();
-// The whole life of the program from the dialog to shut-down; the process exit code (always 0).
-int runApplication();
+// runApplication (platform/program_entry.h) is the whole life of the program, from the dialog
+// to shut-down.

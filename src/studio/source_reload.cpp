@@ -11,7 +11,9 @@
 #include "studio/studio_music.h"
 #include "synth/builtin_song.h"
 #include "synth/patch.h"
+#include "synth/song.h"
 #include "trackc/track_file.h"
+#include "trackc/track_override.h"
 
 #include <map>
 #include <set>
@@ -200,17 +202,6 @@ ReloadOutcome reloadMusic() {
     return outcome;
 }
 
-// Replaces the keys of the registry's tracks that the document names; the others stay.
-void replaceShowTrackKeys(const TrackDocument& document) {
-    TrackRegistry* registry = &frameworkState()->registry;
-    for (const TrackKeys& keys : document.tracks) {
-        const int32_t index = findTrack(registry, keys.name.c_str());
-        if (index < 0) continue;
-        setTrackKeys(registry->tracks[index], keys.times.data(), keys.values.data(), keys.modes.data(),
-                     static_cast<int32_t>(keys.times.size()));
-    }
-}
-
 ReloadOutcome reloadTracks() {
     ReloadOutcome outcome;
     outcome.what = kWhat[KindTracks];
@@ -224,14 +215,17 @@ ReloadOutcome reloadTracks() {
     outcome.happened = true;
     TrackDocument document;
     std::string error;
-    if (!readTrackDocument(text, kTrackFile, &document, &error)) {
+    // The rows are clock ticks of the song in the tree: a file for another tempo is refused.
+    SongHeader header;
+    readSongHeader(tree.song.data(), tree.song.size(), &header);
+    if (!readTrackDocument(text, kTrackFile, header.tempo, &document, &error) ||
+        !replaceTrackKeys(&frameworkState()->registry, document, kTrackFile, &error)) {
         outcome.ok = false;
         outcome.error = error + "\n";
         outcome.detail = error.substr(0, error.find(": "));
         return outcome;
     }
     tree.trackText = text;
-    replaceShowTrackKeys(document);
     outcome.redraw = true;
     outcome.detail = std::to_string(document.tracks.size()) + " tracks";
     return outcome;

@@ -10,7 +10,9 @@
 #include "studio/overlay.h"
 #include "studio/source_reload.h"
 #include "studio/studio_music.h"
+#include "synth/builtin_song.h"
 #include "synth/clock.h"
+#include "synth/song.h"
 
 #include <algorithm>
 #include <cmath>
@@ -84,7 +86,7 @@ int32_t selectedScene(float tick) {
 void primeFeedback(float tick) {
     float times[kMinimumWarmUpFrames + kHandOverFrames];
     const int32_t count = planCaptureFrames(
-        frameworkState()->sceneSelector, tick, kCaptureTicksPerSecond / kDefaultCaptureFramesPerSecond,
+        frameworkState()->sceneSelector, tick, double(clockTicksPerSecond()) / kDefaultCaptureFramesPerSecond,
         kMinimumWarmUpFrames, times, kMinimumWarmUpFrames + kHandOverFrames);
     for (int32_t i = 0; i + 1 < count; ++i) updateScenes(times[i]);
 }
@@ -290,7 +292,13 @@ bool startShow(const StudioOptions& options) {
         std::fputs("quorlax-studio: a GL entry point is missing\n", stderr);
         return false;
     }
-    configurePresentationClock();
+    // The built-in song's clock until the song the studio renders plays (they agree unless the
+    // tree's music was edited before the start).
+    size_t songBytes = 0;
+    const uint8_t* song = builtinSongBytes(&songBytes);
+    SongHeader header;
+    readSongHeader(song, songBytes, &header);
+    configureClock(header);
     static SceneDescriptor rows[kSceneCount];
     buildSceneTable(rows);
     setSceneTable(rows);

@@ -2,8 +2,10 @@
 
 #include "platform/audio_device.h"
 #include "studio/studio_mixer.h"
+#include "synth/clock.h"
 #include "synth/render_thread.h"
 #include "synth/sequencer.h"
+#include "synth/song.h"
 #include "synth/synth.h"
 
 #include <cstdio>
@@ -146,6 +148,10 @@ bool updateStudioMusic(uint32_t frame) {
     // longer read at all once the switch has returned.
     music.retired = std::move(music.current);
     music.current = std::move(music.pending);
+    // The ticks follow the song that plays: a new tempo or length takes over with it.
+    SongHeader header;
+    if (readSongHeader(music.current->song.data(), music.current->song.size(), &header))
+        configureClock(header);
     return true;
 }
 

@@ -3,6 +3,8 @@
 
 #include "platform/platform.h"
 #include "synth/audio_output.h"
+#include "synth/song.h"
+#include "synth/song_clock.h"
 
 namespace {
 
@@ -16,6 +18,13 @@ struct ClockParameters {
 ClockParameters clockParameters;
 
 } // namespace
+
+void configureClock(const SongHeader& header) {
+    setClockTicksPerBeat(kClockTicksPerBeat);
+    setClockTempo(static_cast<int32_t>(header.tempo));
+    updateClockTicksPerSecond();
+    setClockLength(header.lengthSamples);
+}
 
 void setClockTicksPerBeat(int32_t ticksPerBeat) {
     clockParameters.ticksPerBeat = ticksPerBeat;

@@ -1,6 +1,6 @@
 // Tracing the lines of an expanded program text back to their files, checked against the
 // renderer's own include expansion, and the driver's log rewritten through the trace.
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "renderer/shader_assembly.h"
 #include "shaders/embedded_shaders.h"
 #include "studio/shader_lines.h"

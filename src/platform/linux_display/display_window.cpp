@@ -90,7 +90,7 @@ int linuxDisplayModeAt(int32_t index, DisplayMode* mode) {
 }
 
 // Switches the window's display to exactly the chosen size; a refused or missing mode fails.
-bool enterFullscreen(const DisplaySettings* settings) {
+bool enterFullscreen(const WindowSettings* settings) {
     SDL_DisplayMode wanted{};
     wanted.w = settings->mode.width;
     wanted.h = settings->mode.height;
@@ -104,7 +104,7 @@ bool enterFullscreen(const DisplaySettings* settings) {
     return true;
 }
 
-int linuxCreateDisplayWindow(const PixelFormatRequest* format, const DisplaySettings* settings) {
+int linuxCreateDisplayWindow(const PixelFormatRequest* format, const WindowSettings* settings) {
     if (!startVideo()) return 0;
     const Uint32 flags = SDL_WINDOW_OPENGL | (settings->fullscreen ? SDL_WINDOW_HIDDEN : 0);
     display.window =
