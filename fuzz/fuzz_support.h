@@ -10,6 +10,7 @@
 //   track_source the track compiler over arbitrary track files
 //   song_source  the song compiler over arbitrary patch and song source texts
 //   midi_import  the MIDI import over arbitrary file bytes
+//   sync_stream  the studio's link to a sync editor over an arbitrary stream from the editor
 //
 // Adding a target:
 //  1. Write fuzz/<name>_fuzz.cpp with LLVMFuzzerTestOneInput; open it with a comment giving the

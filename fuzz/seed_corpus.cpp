@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets from the program's own data:
 //   fuzz_seed_corpus DIR SOURCE_ROOT  ->  DIR/song/*, DIR/patch/*, DIR/track/*,
-//                                         DIR/song_source/*, DIR/midi_import/*, DIR/track_source/*
+//                                         DIR/song_source/*, DIR/midi_import/*, DIR/track_source/*,
+//                                         DIR/sync_stream/*
 // (scripts/fuzz adds the shader texts for the include target and a small bank file.)
 #include "framework/track_data.h"
 #include "songc/songc.h"
@@ -110,6 +111,36 @@ Bytes midiFile(uint16_t format, uint16_t division, std::initializer_list<Bytes> 
     return file;
 }
 
+void appendBigEndian(Bytes& bytes, uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(uint8_t(value >> shift));
+}
+
+// The sync stream target's layout: a flags byte (0: the greeting is prepended; the pieces' seed
+// in bits 1 to 7), then the editor's messages: the show's keys as an editor sends its document,
+// a seek, a pause and play, a deletion and a save.
+Bytes syncDocumentSeed(uint8_t pieceSeed) {
+    Bytes bytes{uint8_t(pieceSeed << 1)};
+    for (int32_t i = 0; i < kShowTrackCount; ++i) {
+        const TrackSource& track = builtinTrack(i);
+        for (int32_t k = 0; k < track.count; ++k) {
+            bytes.push_back(0);
+            appendBigEndian(bytes, uint32_t(i));
+            appendBigEndian(bytes, uint32_t(track.times[k]));
+            uint32_t bits;
+            std::memcpy(&bits, &track.values[k], sizeof bits);
+            appendBigEndian(bytes, bits);
+            bytes.push_back(uint8_t(track.modes[k]));
+        }
+    }
+    bytes.push_back(3);
+    appendBigEndian(bytes, 636);
+    bytes.insert(bytes.end(), {4, 1, 4, 0, 1});
+    appendBigEndian(bytes, 0);
+    appendBigEndian(bytes, uint32_t(builtinTrack(0).times[1]));
+    bytes.push_back(5);
+    return bytes;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -142,6 +173,15 @@ int main(int argc, char** argv) {
 
     for (int32_t i = 0; i < kShowTrackCount; ++i)
         ok &= writeSeed(root + "/track", builtinTrack(i).name, trackSeed(builtinTrack(i)));
+
+    const std::string sync = root + "/sync_stream";
+    ok &= writeSeed(sync, "document", syncDocumentSeed(0));
+    ok &= writeSeed(sync, "document-pieces", syncDocumentSeed(37));
+    // Its own greeting, then a key, a save and a key of the last track with the largest row.
+    ok &= writeSeed(sync, "own-greeting",
+                    textBytes(std::string("\x01hello, demo!") +
+                              std::string("\0\0\0\0\x0e\0\0\0\x10\x3f\x80\0\0\x02", 14) + "\x05" +
+                              std::string("\0\0\0\0\x0e\x7f\xff\xff\xff\0\0\0\0\x03", 14)));
 
     std::string patchText, songText, tracksText, error;
     ok &= readFile(sources + "/src/tracks/show.rocket", &tracksText, &error);

@@ -219,14 +219,17 @@ void watchInterruptions(const char* program) {
     installed = true;
     std::strncpy(gProgram, program, sizeof gProgram - 1);
 #if defined(_WIN32)
-    for (int signal : {SIGINT, SIGTERM}) ::signal(signal, removePendingAndExit);
+    for (int signal : {SIGINT, SIGTERM}) {
+        const auto before = ::signal(signal, removePendingAndExit);
+        if (before != SIG_DFL && before != SIG_ERR) ::signal(signal, before);
+    }
 #else
     struct sigaction action {};
     action.sa_handler = removePendingAndExit;
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction before {};
-        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_DFL) continue;
         sigaction(signal, &action, nullptr);
     }
 #endif

@@ -18,7 +18,9 @@ struct OutputFile {
 // From now on SIGINT (Ctrl-C), SIGTERM and SIGHUP remove the temporary files still open, stop the
 // child writing one (watchOutputWriter) and end the program with 128 + the signal, after the line
 // "PROGRAM: interrupted; the output was not written". A signal the program was started with
-// ignored (nohup, a background job of a script) stays ignored. openOutputFile calls it with
+// ignored (nohup, a background job of a script) stays ignored, and one the program already
+// handles itself (the studio's quit requests) keeps its handler: its temporary files are then
+// removed by the next write beside the same target. openOutputFile calls it with
 // "quorlax-capture" when the program has not.
 void watchInterruptions(const char* program);
 

@@ -1,0 +1,9 @@
+# The studio's link to sync editors: the message coding and the link's state machine over the
+# platform's sockets, saving with the track writer and the tools' all-or-nothing output files.
+add_library(quorlax_sync STATIC ${PROJECT_SOURCE_DIR}/src/studio/sync_protocol.cpp
+    ${PROJECT_SOURCE_DIR}/src/studio/sync_link.cpp)
+target_link_libraries(quorlax_sync PUBLIC quorlax_core quorlax_trackc quorlax_files)
+
+if(TARGET test_studio)
+    target_link_libraries(test_studio PRIVATE quorlax_sync)
+endif()
