@@ -2,6 +2,7 @@
 
 #include "framework/parameter_track.h"
 #include "shared/output_file.h"
+#include "synth/song_clock.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -206,7 +207,7 @@ void save(SyncLink* link) {
     link->saveRequested = false;
     TrackDocument document;
     std::string error;
-    if (!readTrackFile(link->trackSource, &document, &error)) {
+    if (!readTrackFile(link->trackSource, builtinSongClock().beatsPerMinute, &document, &error)) {
         document.rows = kBuiltinTrackDocument.rows;
         document.bookmarks.assign(kBuiltinTrackDocument.bookmarks,
                                   kBuiltinTrackDocument.bookmarks + kBuiltinTrackDocument.bookmarkCount);

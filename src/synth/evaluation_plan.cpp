@@ -24,7 +24,7 @@
 // starting or ending a voice changes no plan.
 #include "synth/evaluation_plan.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "synth/unit.h"
 #include "synth/units/channel_output.h"
 #include "synth/units/random_value.h"

@@ -1,6 +1,6 @@
 #include "synth/synth.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "synth/evaluation_plan.h"
 #include "synth/float_mode.h"
 #include "synth/graph.h"
