@@ -1,6 +1,6 @@
 // Evaluation plans against the pull they replace: the same song rendered through plans and by
 // pulling node 0 sample by sample must agree in every bit and leave the noise where it was.
-#include "shared/synth_builder.h"
+#include "support/synth_builder.h"
 #include "support/synth_test.h"
 #include "synth/builtin_song.h"
 #include "synth/float_mode.h"
