@@ -204,6 +204,7 @@ void applyToRegistry(SyncLink* link, SyncTransport* transport) {
 // built-in ones when it does not read), so that only the keys change.
 void save(SyncLink* link) {
     link->saveRequested = false;
+    if (link->trackSource.empty()) return report(link, "cannot save the tracks: there is no source tree");
     TrackDocument document;
     std::string error;
     if (!readTrackFile(link->trackSource, &document, &error)) {
