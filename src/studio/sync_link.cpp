@@ -259,7 +259,6 @@ bool startSyncLink(SyncLink* link, const char* host, uint16_t port, TrackRegistr
     link->trackSource = trackSource;
     link->messagesPerPoll = kSyncMessagesPerPoll;
     link->connection = -1;
-    link->lastRow = -1;
     resetSyncDecoder(&link->decoder);
     if (socketServices()->resolveAddress(host, port, &link->address)) return true;
     *error = "sync: unknown host '" + std::string(host) + "'";
