@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "shared/unit_harness.h"
+#include "support/unit_harness.h"
 #include "synth/synth.h"
 
 #include <benchmark/benchmark.h>

@@ -3,7 +3,7 @@
 // a moment inside each scene. Scene 8 is timed at three points of its morph sequence.
 #include "platform/headless_gl.h"
 #include "renderer/gl_entries.h"
-#include "shared/scene_stage.h"
+#include "support/scene_stage.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,8 +3,8 @@
 //
 //   build/bin/bench_synth_effects
 #include "bench_support.h"
-#include "framework/memory.h"
-#include "shared/synth_builder.h"
+#include "base/memory.h"
+#include "support/synth_builder.h"
 #include "synth/sample_bank.h"
 
 #include <cmath>

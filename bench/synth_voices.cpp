@@ -4,8 +4,8 @@
 //
 //   build/bin/bench_synth_voices
 #include "bench_support.h"
-#include "shared/synth_builder.h"
-#include "shared/synth_voice_patch.h"
+#include "support/synth_builder.h"
+#include "support/synth_voice_patch.h"
 
 #include <vector>
 

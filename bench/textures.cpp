@@ -21,7 +21,7 @@ void GlyphAtlasBuild(benchmark::State& state) {
     std::vector<uint8_t> pixels(kGlyphAtlasBytes);
     for (auto _ : state) {
         std::fill(pixels.begin(), pixels.end(), 0);
-        benchmark::DoNotOptimize(renderGlyphAtlasTexels(pixels.data(), &settings));
+        benchmark::DoNotOptimize(renderGlyphAtlasTexels(pixels.data(), &settings, nullptr));
     }
 }
 BENCHMARK(GlyphAtlasBuild)->Unit(benchmark::kMillisecond);

@@ -1,6 +1,9 @@
 # The Windows build: the Win32 layer, the capture tool's portable commands and the test suites
 # that need no GL, all linked statically so that only system DLLs are imported.
+# entry/ holds the program's WinMain and resources, linked into quorlax.exe alone.
 file(GLOB_RECURSE QUORLAX_PLATFORM_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
+list(FILTER QUORLAX_PLATFORM_SOURCES EXCLUDE REGEX "/win32/entry/")
+list(REMOVE_ITEM QUORLAX_PLATFORM_SOURCES ${QUORLAX_BASE_SOURCES})
 add_library(quorlax_platform STATIC ${QUORLAX_PLATFORM_SOURCES})
 target_link_libraries(quorlax_platform PUBLIC quorlax_base opengl32 gdi32 user32 winmm)
 # One way: the core calls the platform services; both allocate through the base layer.
@@ -61,7 +64,7 @@ if(QUORLAX_TESTS)
     add_subdirectory(${QUORLAX_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
     add_library(quorlax_testsupport STATIC tests/support/synth_test.cpp
-        tools/shared/synth_builder.cpp tools/shared/unit_harness.cpp)
+        tests/support/synth_builder.cpp tests/support/unit_harness.cpp)
     target_include_directories(quorlax_testsupport PUBLIC tests)
     target_compile_definitions(quorlax_testsupport PUBLIC _USE_MATH_DEFINES)
     target_compile_options(quorlax_testsupport PUBLIC
@@ -77,6 +80,8 @@ if(QUORLAX_TESTS)
     file(GLOB framework_tests CONFIGURE_DEPENDS tests/framework/*.cpp)
     list(REMOVE_ITEM framework_tests ${PROJECT_SOURCE_DIR}/tests/framework/scenes_test.cpp)
     quorlax_windows_suite(framework ${framework_tests})
+    file(GLOB base_tests CONFIGURE_DEPENDS tests/base/*.cpp)
+    quorlax_windows_suite(base ${base_tests})
     file(GLOB_RECURSE synth_tests CONFIGURE_DEPENDS tests/synth/*.cpp)
     quorlax_windows_suite(synth ${synth_tests})
     # Windows-only cases (.cc, so the portable suites' globs leave them out).
@@ -87,7 +92,7 @@ endif()
 # The presentation: the portable shell over this layer, a GUI-subsystem program whose entry is
 # WinMain, with the setup dialog's template and the manifest as resources.
 include(cmake/app.cmake)
-set_property(TARGET quorlax PROPERTY SOURCES src/app/win32/win_main.cpp src/app/win32/quorlax.rc)
+set_property(TARGET quorlax PROPERTY SOURCES src/platform/win32/entry/win_main.cpp src/platform/win32/entry/quorlax.rc)
 set_property(TARGET quorlax PROPERTY WIN32_EXECUTABLE ON)
-set_property(SOURCE src/app/win32/quorlax.rc APPEND PROPERTY OBJECT_DEPENDS
-    ${PROJECT_SOURCE_DIR}/src/app/win32/quorlax.manifest)
+set_property(SOURCE src/platform/win32/entry/quorlax.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${PROJECT_SOURCE_DIR}/src/platform/win32/entry/quorlax.manifest)

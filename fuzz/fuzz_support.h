@@ -24,7 +24,7 @@
 //     what it found: scripts/fuzz runs those first, and seeds the run with them.
 #pragma once
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "platform/platform.h"
 
 #include <cstddef>

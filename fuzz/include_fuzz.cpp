@@ -1,6 +1,6 @@
 // The include expansion over arbitrary shader texts. Input: the text (a zero byte ends it early).
 // The result must be a string that keeps every byte of the text not on an expanded line.
-#include "framework/text.h"
+#include "base/text.h"
 #include "fuzz/fuzz_support.h"
 #include "renderer/shader_assembly.h"
 

@@ -10,6 +10,7 @@
 #include "framework/parameter_track.h"
 #include "fuzz/fuzz_support.h"
 #include "studio/sync_link.h"
+#include "synth/song_clock.h"
 
 #include <unistd.h>
 
@@ -115,7 +116,7 @@ void checkStudioSide(const std::vector<uint8_t>& sent, bool linked) {
 void checkSaved(const std::string& path, const TrackRegistry& registry) {
     TrackDocument saved;
     std::string error;
-    if (!readTrackFile(path, &saved, &error)) fault("a saved file does not read", error);
+    if (!readTrackFile(path, builtinSongClock().beatsPerMinute, &saved, &error)) fault("a saved file does not read", error);
     if (saved.tracks.size() != size_t(kShowTrackCount)) fault("a saved file lacks tracks", path);
     for (const TrackKeys& keys : saved.tracks) {
         const ParameterTrack* track = registry.tracks[findTrack(&registry, keys.name.c_str())];

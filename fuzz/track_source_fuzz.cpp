@@ -4,6 +4,7 @@
 // around them, with everything released afterwards.
 #include "framework/parameter_track.h"
 #include "fuzz/fuzz_support.h"
+#include "synth/song_clock.h"
 #include "trackc/track_file.h"
 
 #include <string>
@@ -51,13 +52,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     TrackDocument document;
     std::string error;
-    if (!readTrackDocument(text, "t.rocket", &document, &error)) {
+    if (!readTrackDocument(text, "t.rocket", builtinSongClock().beatsPerMinute, &document, &error)) {
         expectLine(error);
         return 0;
     }
     const std::string written = writeTrackDocument(document);
     TrackDocument again;
-    if (!readTrackDocument(written, "w.rocket", &again, &error)) fault("a written file does not read", error);
+    if (!readTrackDocument(written, "w.rocket", builtinSongClock().beatsPerMinute, &again, &error)) fault("a written file does not read", error);
     if (!sameTracks(document, again)) fault("a written file reads to other tracks", written);
 
     const int64_t before = memLiveBlocks();

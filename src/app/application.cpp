@@ -1,7 +1,7 @@
 // The entry sequence, the main loop and shut-down.
 #include "app/application.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "platform/platform.h"
 #include "renderer/renderer.h"
 
@@ -77,7 +77,8 @@ int runApplication() {
         return 0;
     }
 
-    if (!display->createDisplayWindow(&app->pixelFormat, &app->settings) || forcedFailure("window"))
+    const WindowSettings window{app->settings.fullscreen, app->settings.mode};
+    if (!display->createDisplayWindow(&app->pixelFormat, &window) || forcedFailure("window"))
         return failStartup();
     if (!initRenderer(display->displayDeviceContext(), app->settings.mode.width, app->settings.mode.height) ||
         forcedFailure("renderer"))

@@ -3,8 +3,18 @@
 #pragma once
 
 #include "platform/display.h"
+#include "platform/program_entry.h"
 
 #include <cstdint>
+
+struct ValueList;
+
+// What the viewer chose in the setup dialog, and the modes it offered.
+struct DisplaySettings {
+    int32_t fullscreen; // non-zero: switch the display to `mode` and cover it
+    DisplayMode mode;   // width and height are the window's client size in every case
+    ValueList* modes;   // OwnedPointer entries of DisplayMode; exists only while the dialog runs
+};
 
 // The one record of the shell, allocated at entry and kept until the process ends.
 struct Application {
@@ -57,5 +67,5 @@ void stopPresentation();
 
 // Busy loop: drain events, draw one frame, swap; the frame of the quit request is still drawn.
 void runMainLoop();
-// The whole life of the program from the dialog to shut-down; the process exit code (always 0).
-int runApplication();
+// runApplication (platform/program_entry.h) is the whole life of the program, from the dialog
+// to shut-down.

@@ -1,22 +1,19 @@
 // The presentation: start-up in stages, one frame per call, and the stop.
 #include "app/application.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "framework/scenes.h"
 #include "synth/audio_output.h"
 #include "synth/builtin_song.h"
 #include "synth/clock.h"
 #include "synth/render_thread.h"
+#include "synth/song.h"
 #include "synth/synth.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
-
-constexpr int32_t kClockTicksPerBeat = 8;
-constexpr int32_t kTempo = 125;
-constexpr int32_t kSongFrames = 9733716;
 
 SceneDescriptor* sceneTable;
 
@@ -30,10 +27,11 @@ int32_t startPresentation(const ProgressSink* sink) {
     report(sink, 0);
     SceneDescriptor rows[kSceneCount];
     buildSceneTable(rows);
-    setClockTicksPerBeat(kClockTicksPerBeat);
-    setClockTempo(kTempo);
-    updateClockTicksPerSecond();
-    setClockLength(kSongFrames);
+    size_t songBytes = 0;
+    const uint8_t* song = builtinSongBytes(&songBytes);
+    SongHeader header;
+    readSongHeader(song, songBytes, &header);
+    configureClock(header);
     sceneTable = static_cast<SceneDescriptor*>(memAlloc(sizeof rows));
     // Without the table no scene can start: the same failure as any other start-up allocation.
     if (!sceneTable) return 0;
@@ -43,8 +41,6 @@ int32_t startPresentation(const ProgressSink* sink) {
     const int32_t started = initScenes();
     if (!started) return 0;
     report(sink, 130);
-    size_t songBytes = 0;
-    const uint8_t* song = builtinSongBytes(&songBytes);
     prepareSynth(song, songBytes, builtinPatchWords());
     report(sink, 190);
     startRenderThread();

@@ -1,9 +1,9 @@
 // The setup dialog's logic: which display modes are offered, the defaults, and what Run keeps.
 #include "app/application.h"
 
-#include "framework/memory.h"
-#include "framework/text.h"
-#include "framework/value_list.h"
+#include "base/memory.h"
+#include "base/text.h"
+#include "base/value_list.h"
 #include "platform/platform.h"
 
 #include <cstdio>

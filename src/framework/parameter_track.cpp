@@ -1,7 +1,7 @@
 #include "framework/parameter_track.h"
 
-#include "framework/memory.h"
-#include "framework/text.h"
+#include "base/memory.h"
+#include "base/text.h"
 
 ParameterTrack* registerTrack(TrackRegistry* registry, const char* name, const int32_t* times,
                               const float* values, const int8_t* modes, int32_t n) {

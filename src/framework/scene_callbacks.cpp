@@ -1,7 +1,7 @@
 // The callbacks every scene of the table shares, and the parameter upload they install.
 #include "framework/scenes.h"
 
-#include "framework/text.h"
+#include "base/text.h"
 #include "renderer/frame_pass.h"
 #include "renderer/shader_assembly.h"
 #include "renderer/uniforms.h"
@@ -39,12 +39,17 @@ void sceneRelease(int32_t, int32_t) {}
 
 void uploadSceneParameters(int32_t program, int32_t, float time) {
     const FrameworkState* framework = frameworkState();
+    float values[kSceneParameterCount];
+    for (int32_t i = 0; i < kSceneParameterCount; ++i) values[i] = evaluateTrack(framework->parameters[i], time);
+    setSceneParameterUniforms(program, values);
+}
+
+void setSceneParameterUniforms(int32_t program, const float values[kSceneParameterCount]) {
     for (int32_t i = 0; i < kSceneParameterCount; ++i) {
         const ShowTrack& parameter = kShowTracks[i];
-        float value = evaluateTrack(framework->parameters[i], time);
         if (parameter.kind == UniformInt)
-            setUniform1i(program, parameter.name, truncateToInt(value));
+            setUniform1i(program, parameter.name, truncateToInt(values[i]));
         else
-            setUniform1f(program, parameter.name, value);
+            setUniform1f(program, parameter.name, values[i]);
     }
 }

@@ -1,6 +1,6 @@
 #include "framework/scenes.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "platform/platform.h"
 #include "shaders/embedded_shaders.h"
 

@@ -3,7 +3,7 @@
 
 #include "framework/parameter_track.h"
 #include "framework/track_data.h"
-#include "framework/value_list.h"
+#include "base/value_list.h"
 #include "renderer/renderer.h"
 
 #include <cstdint>
@@ -78,6 +78,9 @@ void sceneRelease(int32_t sceneIndex, int32_t unused);
 // The ParameterHook: evaluates the fourteen parameter tracks and sets the uniforms of the same
 // names in the program (int ones truncated toward zero).
 void uploadSceneParameters(int32_t program, int32_t sceneIndex, float time);
+// Sets the uniform of each scene parameter from its value, in the order of kShowTracks: the int
+// ones truncated toward zero.
+void setSceneParameterUniforms(int32_t program, const float values[kSceneParameterCount]);
 
 // The renderer records the framework allocates and owns.
 RenderTargets* renderTargets();

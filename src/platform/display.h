@@ -6,8 +6,6 @@
 
 #include <cstdint>
 
-struct ValueList;
-
 // One display mode as the driver reports it. Modes are compared by size and depth; the refresh
 // rate is carried but never chosen by.
 struct DisplayMode {
@@ -25,11 +23,10 @@ struct PixelFormatRequest {
     int32_t doubleBuffer;
 };
 
-// What the viewer chose in the setup dialog.
-struct DisplaySettings {
+// The window to open: the mode chosen in the setup dialog and whether it covers the display.
+struct WindowSettings {
     int32_t fullscreen; // non-zero: switch the display to `mode` and cover it
     DisplayMode mode;   // width and height are the window's client size in every case
-    ValueList* modes;   // OwnedPointer entries of DisplayMode; exists only while the dialog runs
 };
 
 // What the setup dialog's view shows and what it hands back.
@@ -72,7 +69,7 @@ struct DisplayServices {
     // cursor is hidden. Windowed: the client area is exactly width x height, centred on the
     // primary screen, not resizable. 1 on success; 0 at the first failing step, leaving what was
     // made for destroyDisplayWindow.
-    int (*createDisplayWindow)(const PixelFormatRequest* format, const DisplaySettings* settings);
+    int (*createDisplayWindow)(const PixelFormatRequest* format, const WindowSettings* settings);
     // Releases the context and the window, restores the display mode and the cursor; safe after
     // a partial creation and when nothing was created.
     void (*destroyDisplayWindow)();

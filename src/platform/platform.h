@@ -1,13 +1,10 @@
 // Operating-system services for the portable core: the only door from src/ to the OS.
 #pragma once
 
+#include "base/audio_format.h"
+
 #include <cstddef>
 #include <cstdint>
-
-// The one rate of every sound in the program: the synthesizer renders and the device plays
-// stereo frames at it.
-constexpr uint32_t kAudioFrameRate = 44100;
-constexpr uint32_t kAudioChannels = 2;
 
 using GlProc = void (*)();
 using ThreadEntry = void (*)(void* argument);

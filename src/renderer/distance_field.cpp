@@ -1,6 +1,6 @@
 #include "renderer/distance_field.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 
 #include <cmath>
 #include <cstddef>

@@ -1,6 +1,6 @@
 #include "renderer/glyph_atlas.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "platform/platform.h"
 #include "renderer/distance_field.h"
 #include "renderer/gl_entries.h"
@@ -41,18 +41,18 @@ void rasteriseGlyphAtlas(uint8_t* pixels, const char* faceName, void* referenceC
     platform->closeGlyphFont(font);
 }
 
-int32_t renderGlyphAtlasTexels(uint8_t* pixels, const RendererSettings* settings) {
-    rasteriseGlyphAtlas(pixels, settings->glyphFaceName, rendererDeviceContext());
+int32_t renderGlyphAtlasTexels(uint8_t* pixels, const RendererSettings* settings, void* deviceContext) {
+    rasteriseGlyphAtlas(pixels, settings->glyphFaceName, deviceContext);
     if (!convertToDistanceField(pixels, kGlyphAtlasSize, kGlyphAtlasSize, kGlyphCellStep)) return 0;
     flipRows(pixels, kGlyphAtlasSize, kGlyphAtlasSize);
     return 1;
 }
 
-int32_t buildGlyphAtlas(RenderTargets* targets, const RendererSettings* settings) {
+int32_t buildGlyphAtlas(RenderTargets* targets, const RendererSettings* settings, void* deviceContext) {
     auto* pixels = static_cast<uint8_t*>(memAlloc(kGlyphAtlasBytes));
     if (!pixels) return 0;
     int32_t result = 0;
-    if (renderGlyphAtlasTexels(pixels, settings)) {
+    if (renderGlyphAtlasTexels(pixels, settings, deviceContext)) {
         glGenTextures(1, &targets->glyphAtlas);
         glBindTexture(GL_TEXTURE_2D, targets->glyphAtlas);
         result = uploadTexels(GL_TEXTURE_2D, settings->textureFormatSelector, kGlyphAtlasSize,

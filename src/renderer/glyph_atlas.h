@@ -1,7 +1,7 @@
 // The glyph atlas of texture unit 4: one 64 x 64 distance-field cell per 8-bit character code.
 #pragma once
 
-#include "renderer/renderer.h"
+#include "renderer/records.h"
 
 #include <cstdint>
 
@@ -21,9 +21,10 @@ constexpr int32_t kGlyphAtlasBytes = kGlyphAtlasSize * kGlyphAtlasSize * 4;
 void rasteriseGlyphAtlas(uint8_t* pixels, const char* faceName, void* referenceContext);
 // Rasterises, converts every cell to a distance field and flips the rows into GL order (bottom
 // row first, so code c lies in texture column c mod 16, row 15 - c div 16). 1 on success, 0 when
-// the distance field's scratch memory cannot be allocated.
-int32_t renderGlyphAtlasTexels(uint8_t* pixels, const RendererSettings* settings);
+// the distance field's scratch memory cannot be allocated. The device context is the platform's
+// reference for the rasteriser (null on Linux).
+int32_t renderGlyphAtlasTexels(uint8_t* pixels, const RendererSettings* settings, void* deviceContext);
 // Builds the atlas and uploads it into a new texture whose name goes into `targets`. 0 when
 // memory runs out (no texture is made) or the format selector is unknown (the name exists,
 // nothing is uploaded); 1 otherwise.
-int32_t buildGlyphAtlas(RenderTargets* targets, const RendererSettings* settings);
+int32_t buildGlyphAtlas(RenderTargets* targets, const RendererSettings* settings, void* deviceContext);

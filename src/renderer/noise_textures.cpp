@@ -1,6 +1,6 @@
 #include "renderer/noise_textures.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "renderer/gl_entries.h"
 #include "renderer/texture_upload.h"
 

@@ -1,7 +1,7 @@
 // The value-noise lattices of texture units 5 to 8, filled from a fixed-seed generator.
 #pragma once
 
-#include "renderer/renderer.h"
+#include "renderer/records.h"
 
 #include <cstdint>
 

@@ -1,90 +1,10 @@
-// The renderer's records (settings, render targets, view input), its start-up and GPU resources.
+// The renderer's start-up and GPU resources over its records.
 #pragma once
 
+#include "renderer/records.h"
+#include "renderer/render_targets.h"
+
 #include <cstdint>
-
-struct TextureSampling {
-    int32_t enabled; // nonzero: created at start-up and bound every frame
-    int32_t mipmaps; // nonzero: mipmapped minification and a mipmap rebuild every frame
-    int32_t filter;  // 0 nearest, 1 linear
-    int32_t wrap;    // 0 repeat, 1 clamp to edge, 2 mirrored repeat
-};
-
-enum TextureFormatSelector : int32_t {
-    TextureFormatRgba8 = 0,
-    TextureFormatRgba16F = 1,
-    TextureFormatRgba32F = 2,
-};
-
-struct RendererSettings {
-    int32_t textureFormatSelector;
-    int32_t useMultipleTargets;
-    int32_t colorAttachmentCount; // values above 4 suppress the frame
-    int32_t bindRenderTargets;
-    TextureSampling glyphAtlasSampling;   // unit 4
-    TextureSampling grayNoise2DSampling;  // unit 5
-    TextureSampling colorNoise2DSampling; // unit 6
-    TextureSampling grayNoise3DSampling;  // unit 7
-    TextureSampling colorNoise3DSampling; // unit 8
-    TextureSampling renderTargetSampling; // units 0-3; its enabled field is never read
-    int32_t swapControl;
-    int32_t swapMode; // 0 -> interval -1, 1 -> 0, 2 -> 1, others set nothing
-    char glyphFaceName[64];
-};
-
-struct ViewInput {
-    int32_t pointerX, pointerY;
-    int32_t buttons[3];
-    float fieldOfView; // vertical, radians
-    float cameraMatrix[16];
-    float previousCameraMatrix[16];
-    float vectors[2][3];
-    float baseAngle;
-};
-
-// Called by the frame pass after the built-in uniforms, to set the scene's own parameters.
-using ParameterHook = void (*)(int32_t program, int32_t sceneIndex, float time);
-
-constexpr int32_t kTargetSets = 2;
-constexpr int32_t kTargetsPerSet = 4;
-
-struct RenderTargets {
-    uint32_t framebuffer; // all ones until created
-    uint32_t targets[kTargetSets][kTargetsPerSet];
-    uint32_t frameCount; // lowest bit: the set written this frame
-    uint32_t glyphAtlas;
-    uint32_t noiseTextures[4]; // units 5, 6, 7, 8
-    RendererSettings settingsCopy;
-    ViewInput viewCopy;
-    ParameterHook parameterHook;
-    // Bit i set when the current program writes attachment i, as its scene's table row states;
-    // 0 takes the outputs the driver reports the program declaring.
-    uint32_t writtenOutputs;
-};
-
-// Texture units, fixed for the whole run.
-enum TextureUnit : int32_t {
-    UnitBackBuffer0 = 0, // 0-3: the previous frame's targets
-    UnitFont = 4,
-    UnitGrayNoise2D = 5,
-    UnitColorNoise2D = 6,
-    UnitGrayNoise3D = 7,
-    UnitColorNoise3D = 8,
-};
-
-// The default fill, then the start-up values.
-void setRendererSettingsDefaults(RendererSettings* settings);
-void setViewInputDefaults(ViewInput* view);
-// Framebuffer name all ones, no hook.
-void initRenderTargetsRecord(RenderTargets* targets);
-
-// The records the presentation framework allocates and owns; the renderer reaches them here.
-struct RendererRecords {
-    RendererSettings* settings;
-    ViewInput* view;
-    RenderTargets* targets;
-};
-RendererRecords* rendererRecords();
 
 // Keeps the view size and the device context, fills the GL entry table; 1 on success, 0 when a
 // name does not resolve. The device context is opaque here (null on Linux).
@@ -96,15 +16,3 @@ void* rendererDeviceContext();
 // Render targets, then each enabled input texture, then the frame counter to 0. Always 1.
 int32_t createRendererResources(int32_t width, int32_t height);
 void destroyRendererResources();
-
-// Two sets of four W x H colour targets and the framebuffer; 0 when the format selector is unknown
-// (creation stops there).
-int32_t createRenderTargets(RenderTargets* targets, const RendererSettings* settings, int32_t width,
-                            int32_t height);
-void destroyRenderTargets(RenderTargets* targets);
-
-// Sampling of the texture bound to `target` (GL_TEXTURE_2D or GL_TEXTURE_3D).
-void applySampling(uint32_t target, int32_t filter, int32_t wrap, int32_t mipmaps);
-
-// Internal format and pixel type for a selector; 0 when the selector is unknown.
-int32_t textureFormatFor(int32_t selector, int32_t* internalFormat, uint32_t* pixelType);

@@ -1,7 +1,7 @@
 #include "renderer/shader_assembly.h"
 
-#include "framework/memory.h"
-#include "framework/text.h"
+#include "base/memory.h"
+#include "base/text.h"
 #include "renderer/gl_entries.h"
 #include "shaders/embedded_shaders.h"
 

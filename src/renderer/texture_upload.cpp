@@ -1,8 +1,8 @@
 #include "renderer/texture_upload.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "renderer/gl_entries.h"
-#include "renderer/renderer.h"
+#include "renderer/render_targets.h"
 
 #include <bit>
 #include <cstddef>

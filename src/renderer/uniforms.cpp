@@ -1,6 +1,6 @@
 #include "renderer/uniforms.h"
 
-#include "framework/text.h"
+#include "base/text.h"
 #include "renderer/gl_entries.h"
 #include "renderer/glyph_atlas.h"
 #include "renderer/noise_textures.h"

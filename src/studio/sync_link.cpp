@@ -2,6 +2,7 @@
 
 #include "framework/parameter_track.h"
 #include "shared/output_file.h"
+#include "synth/song_clock.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -207,7 +208,7 @@ void save(SyncLink* link) {
     if (link->trackSource.empty()) return report(link, "cannot save the tracks: there is no source tree");
     TrackDocument document;
     std::string error;
-    if (!readTrackFile(link->trackSource, &document, &error)) {
+    if (!readTrackFile(link->trackSource, builtinSongClock().beatsPerMinute, &document, &error)) {
         document.rows = kBuiltinTrackDocument.rows;
         document.bookmarks.assign(kBuiltinTrackDocument.bookmarks,
                                   kBuiltinTrackDocument.bookmarks + kBuiltinTrackDocument.bookmarkCount);

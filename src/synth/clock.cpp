@@ -2,6 +2,8 @@
 #include "synth/clock.h"
 
 #include "synth/audio_output.h"
+#include "synth/song.h"
+#include "synth/song_clock.h"
 
 namespace {
 
@@ -15,6 +17,13 @@ struct ClockParameters {
 ClockParameters clockParameters;
 
 } // namespace
+
+void configureClock(const SongHeader& header) {
+    setClockTicksPerBeat(kClockTicksPerBeat);
+    setClockTempo(static_cast<int32_t>(header.tempo));
+    updateClockTicksPerSecond();
+    setClockLength(header.lengthSamples);
+}
 
 void setClockTicksPerBeat(int32_t ticksPerBeat) {
     clockParameters.ticksPerBeat = ticksPerBeat;

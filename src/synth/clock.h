@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstdint>
 
+struct SongHeader;
+
 // 1/60 in single precision, ~0.016666668: beats per minute to beats per second.
 constexpr float kPerMinute = std::bit_cast<float>(0x3C888889u);
 // 1/44100 in single precision, ~2.2675737e-05: sample frames to seconds.
@@ -11,8 +13,10 @@ constexpr float kSecondsPerFrame = std::bit_cast<float>(0x37BE37C6u);
 // Added to every reading of the clock.
 constexpr float kClockOffset = 0.005f;
 
-// The clock's parameters, set by the shell during start-up in this order; kept apart from the
-// song header, which carries the same tempo and length for the synthesizer.
+// Sets the clock from the song: kClockTicksPerBeat ticks a beat at the header's tempo (in whole
+// beats a minute), the header's length; the four calls below in their order.
+void configureClock(const SongHeader& header);
+// The clock's parameters, in the order start-up sets them.
 void setClockTicksPerBeat(int32_t ticksPerBeat);
 void setClockTempo(int32_t beatsPerMinute);
 // Recomputes the clock ticks per second from the two values above, in single precision.

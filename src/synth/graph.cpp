@@ -1,6 +1,6 @@
 #include "synth/graph.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "synth/patch.h"
 #include "synth/unit_table.h"
 

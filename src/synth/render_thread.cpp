@@ -1,7 +1,7 @@
 // The render thread and the song's output buffer.
 #include "synth/render_thread.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "platform/platform.h"
 #include "synth/float_mode.h"
 #include "synth/sequencer.h"

@@ -1,6 +1,6 @@
 #include "synth/sample_bank.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "platform/platform.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "synth/sequencer.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "synth/graph.h"
 #include "synth/patch.h"
 #include "synth/unit.h"

@@ -1,18 +1,12 @@
 #include "synth/song.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 
 #include <cstring>
 
-void decodeEventArea(uint8_t* area, uint32_t length) {
-    uint8_t sum = 0;
-    for (uint32_t i = 0; i < length; ++i) area[i] = sum = static_cast<uint8_t>(sum + area[i]);
-}
-
 int32_t decodeSong(const uint8_t* bytes, size_t size, DecodedSong* song) {
     *song = DecodedSong{};
-    if (!bytes || size < sizeof(SongHeader)) return 0;
-    std::memcpy(&song->header, bytes, sizeof(SongHeader));
+    if (!readSongHeader(bytes, size, &song->header)) return 0;
     size_t available = size - sizeof(SongHeader);
     uint32_t length = song->header.eventBytes < 0 ? 0 : static_cast<uint32_t>(song->header.eventBytes);
     if (length > available) length = static_cast<uint32_t>(available);

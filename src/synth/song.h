@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // Little-endian, 16 bytes, followed by the coded event area and a plain 0xFFFFFFFF end marker.
 struct SongHeader {
@@ -13,9 +14,21 @@ struct SongHeader {
 };
 static_assert(sizeof(SongHeader) == 16);
 
+// The header at the start of a coded song; false (header zeroed) when the bytes are too few.
+inline bool readSongHeader(const uint8_t* song, size_t size, SongHeader* header) {
+    *header = {};
+    if (!song || size < sizeof(SongHeader)) return false;
+    std::memcpy(header, song, sizeof(SongHeader));
+    return true;
+}
+
 inline constexpr uint32_t kEndOfStreams = 0xFFFFFFFFu;
 
 // A stream word: the head of one stream, followed by its byte planes of N bytes each.
+inline constexpr uint32_t streamWord(int32_t channel, int32_t kind, int32_t controller, uint32_t count) {
+    return static_cast<uint32_t>(channel) << 28 | static_cast<uint32_t>(kind & 0xF) << 24 |
+           static_cast<uint32_t>(controller & 0xFF) << 16 | (count & 0xFFFF);
+}
 inline uint32_t streamEventCount(uint32_t word) {
     return word & 0xFFFF;
 }
@@ -57,7 +70,10 @@ inline uint32_t readStreamWord(const uint8_t* at) {
 }
 
 // Replaces each byte by the running 8-bit sum of the coded bytes up to it.
-void decodeEventArea(uint8_t* area, uint32_t length);
+inline void decodeEventArea(uint8_t* area, uint32_t length) {
+    uint8_t sum = 0;
+    for (uint32_t i = 0; i < length; ++i) area[i] = sum = static_cast<uint8_t>(sum + area[i]);
+}
 
 // A song ready for the sequencer: its header and its decoded streams in a block of its own,
 // always closed by an end marker.

@@ -1,6 +1,6 @@
 #include "synth/synth.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "synth/float_mode.h"
 #include "synth/graph.h"
 #include "synth/patch.h"

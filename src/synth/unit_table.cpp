@@ -1,6 +1,6 @@
 #include "synth/unit_table.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The shell on a headless 1280 x 720 context: the progress picture read back from the window's
 // buffer, and one start-up, frames and shut-down of the presentation.
 #include "app/application.h"
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "platform/audio_device.h"
 #include "platform/headless_gl.h"
 #include "platform/platform.h"

@@ -1,6 +1,6 @@
 // The setup dialog's logic over fake mode lists, with a view that answers at once.
 #include "app/application.h"
-#include "framework/memory.h"
+#include "base/memory.h"
 
 #include <gtest/gtest.h>
 

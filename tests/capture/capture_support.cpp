@@ -1,6 +1,6 @@
 #include "capture_support.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "shared/png_file.h"
 
 Picture readPicture(const std::string& path) {

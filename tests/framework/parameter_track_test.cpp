@@ -1,4 +1,4 @@
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "framework/parameter_track.h"
 #include "support/memory_guards.h"
 

@@ -1,6 +1,6 @@
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "framework/scenes.h"
-#include "framework/text.h"
+#include "base/text.h"
 #include "platform/platform.h"
 #include "renderer/renderer.h"
 #include "renderer/shader_assembly.h"

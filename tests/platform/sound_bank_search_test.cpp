@@ -1,6 +1,6 @@
 // Where the Linux layer looks for the sound bank: only regular files with bytes count, nothing
 // is waited on, and an unusable place hands the search on to the next one.
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "platform/platform.h"
 #include "synth/sample_bank.h"
 

@@ -1,4 +1,4 @@
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "renderer/distance_field.h"
 
 #include <gtest/gtest.h>

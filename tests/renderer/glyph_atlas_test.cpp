@@ -1,4 +1,4 @@
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "platform/platform.h"
 #include "renderer/gl_api.h"
 #include "renderer/glyph_atlas.h"
@@ -20,7 +20,7 @@ struct GlyphAtlas : GlTest {
         RendererSettings settings{};
         setRendererSettingsDefaults(&settings);
         initRenderTargetsRecord(&targets);
-        built = buildGlyphAtlas(&targets, &settings);
+        built = buildGlyphAtlas(&targets, &settings, nullptr);
         if (built) uploaded = readTexture(targets.glyphAtlas);
     }
     static void TearDownTestSuite() { glDeleteTextures(1, &targets.glyphAtlas); }
@@ -45,7 +45,7 @@ TEST_F(GlyphAtlas, UploadIsTheConvertedAndFlippedImage) {
     RendererSettings settings{};
     setRendererSettingsDefaults(&settings);
     std::vector<uint8_t> cpu(kGlyphAtlasBytes);
-    ASSERT_EQ(renderGlyphAtlasTexels(cpu.data(), &settings), 1);
+    ASSERT_EQ(renderGlyphAtlasTexels(cpu.data(), &settings, nullptr), 1);
     EXPECT_TRUE(cpu == uploaded);
 }
 
@@ -120,13 +120,13 @@ TEST_F(FakeRasteriser, FailuresEndTheBuildWithoutATexture) {
         RenderTargets targets{};
         initRenderTargetsRecord(&targets);
         FailingAllocations failing(after, 1);
-        EXPECT_EQ(buildGlyphAtlas(&targets, &settings), 0) << after;
+        EXPECT_EQ(buildGlyphAtlas(&targets, &settings, nullptr), 0) << after;
         EXPECT_EQ(targets.glyphAtlas, 0u) << after;
     }
     // An unknown format: the name exists, nothing is uploaded.
     RenderTargets targets{};
     settings.textureFormatSelector = 5;
-    EXPECT_EQ(buildGlyphAtlas(&targets, &settings), 0);
+    EXPECT_EQ(buildGlyphAtlas(&targets, &settings, nullptr), 0);
     EXPECT_NE(targets.glyphAtlas, 0u);
     int32_t width = -1;
     readTexture(targets.glyphAtlas, &width);

@@ -1,4 +1,4 @@
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "renderer/gl_entries.h"
 #include "renderer/noise_textures.h"
 #include "renderer/texture_upload.h"

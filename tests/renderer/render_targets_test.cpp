@@ -1,4 +1,4 @@
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "platform/headless_gl.h"
 #include "platform/platform.h"
 #include "renderer/gl_entries.h"

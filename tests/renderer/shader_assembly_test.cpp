@@ -1,4 +1,4 @@
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "renderer/gl_entries.h"
 #include "renderer/shader_assembly.h"
 #include "support/gl_test.h"

@@ -1,8 +1,8 @@
 // Every scene program builds on the driver and passes the reference compiler, includes expanded.
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "renderer/gl_entries.h"
 #include "renderer/shader_assembly.h"
-#include "shared/scene_stage.h"
+#include "support/scene_stage.h"
 #include "support/gl_test.h"
 #include "support/shader_probe.h"
 

@@ -392,7 +392,7 @@ TEST(Songc, MidiFileImportsAsSongSource) {
         importMidi(std::string(QUORLAX_SOURCE_DIR) + "/src/music/song.toml", &text, &warnings, &error));
 }
 
-// Damage that libsmf would stop the program on, or read past, or skip quietly, is refused first.
+// Damage a reader could stop on, read past or skip quietly is refused, each with its reason.
 TEST(Songc, DamagedMidiFilesAreRefusedWithTheirReason) {
     auto file = [](std::string track, uint8_t format = 0, uint8_t tracks = 1) {
         track += std::string("\0\xFF\x2F\0", 4);
@@ -415,7 +415,10 @@ TEST(Songc, DamagedMidiFilesAreRefusedWithTheirReason) {
     for (const auto& [bytes, reason] : cases) {
         std::string text, warnings, error;
         EXPECT_EQ(importMidiBytes(bytes, "m.mid", &text, &warnings, &error), !*reason) << reason;
-        EXPECT_NE(error.find(reason), std::string::npos) << error;
+        if (*reason)
+            EXPECT_NE(error.find(reason), std::string::npos) << error;
+        else
+            EXPECT_EQ(error, "");
     }
 }
 

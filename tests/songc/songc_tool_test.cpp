@@ -52,6 +52,7 @@ TEST(SongcTool, RefusedArgumentsAndInputsLeaveEveryFileAsItWas) {
         {kSources + "--song-out $D/x.toml", 2, "--song-out writes a .bin file"},
         {"--import-midi $D/in.mid -o $D/x.mid", 2, "-o writes a .toml file"},
         {"--song $D/in.bin --song-out $D/out.bin", 2, "the output '$D/out.bin' is an input"},
+        {kSources + "--song-out $D/x.bin --patch-out $D/x.bin", 2, "the output '$D/x.bin' is named twice"},
         {"--song $D/dir", 2, "$D/dir: cannot be read: it is a folder"},
         {"--patch $D/fifo", 2, "$D/fifo: cannot be read: it is a FIFO (named pipe), not a regular file"},
         {"--dump /dev/zero", 2, "/dev/zero: cannot be read: it is a device, not a regular file"},

@@ -7,6 +7,7 @@
 #include "framework/parameter_track.h"
 #include "support/sync_editor.h"
 #include "support/tool_run.h"
+#include "synth/song_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -177,7 +178,7 @@ TEST_F(SyncLinkTest, SavesTheEditorsKeysAsATrackSourceThatReadsBackExactly) {
 
     TrackDocument saved;
     std::string error;
-    ASSERT_TRUE(readTrackFile(trackSource, &saved, &error)) << error;
+    ASSERT_TRUE(readTrackFile(trackSource, builtinSongClock().beatsPerMinute, &saved, &error)) << error;
     EXPECT_TRUE(checkAllShowTracks(saved, trackSource, &error)) << error;
     EXPECT_EQ(saved.rows, 900);
     EXPECT_EQ(saved.bookmarks, std::vector<int32_t>{32});

@@ -1,7 +1,7 @@
 // Test fixture for suites that need a current GL context (headless Mesa) and the entry table.
 #pragma once
 
-#include "shared/gl_readback.h"
+#include "support/gl_readback.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Scoped guards over the allocator's counters, so a test cannot forget to undo them.
 #pragma once
 
-#include "framework/memory.h"
+#include "base/memory.h"
 
 #include <gtest/gtest.h>
 

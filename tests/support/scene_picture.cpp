@@ -105,7 +105,7 @@ void SceneStageTest::expectFadeInFromHandOver(const HandOver& h) {
 
     // The leaving scene's last frames, at the end of its scene.
     StageParameters ending;
-    ending.scenetime = 0.995f;
+    ending["scenetime"] = 0.995f;
     run(leaving, h.tick - 0.5f, 2, ending);
     const Picture handOver = attachment(2);
     double deviation = 0;
@@ -117,9 +117,9 @@ void SceneStageTest::expectFadeInFromHandOver(const HandOver& h) {
     // The first frames with the fade fully at its base show exactly that picture, for as many
     // frames as the scene keeps reading it.
     StageParameters fading;
-    fading.scenetime = 0.02f;
-    fading.fadetime = 0.0f;
-    fading.fadecolor = 1.0f;
+    fading["scenetime"] = 0.02f;
+    fading["fadetime"] = 0.0f;
+    fading["fadecolor"] = 1.0f;
     for (int32_t frame = 0; frame < 3; ++frame) {
         SCOPED_TRACE("frame " + std::to_string(frame));
         drawStageFrame(&stage, opening, h.tick + static_cast<float>(frame) * kTicksPerFrame, fading);
@@ -128,7 +128,7 @@ void SceneStageTest::expectFadeInFromHandOver(const HandOver& h) {
     }
 
     // Past the opening stretch the base is the flat grey again (white here).
-    fading.scenetime = h.greyScenetime;
+    fading["scenetime"] = h.greyScenetime;
     drawStageFrame(&stage, opening, h.greyTick, fading);
     const Picture grey = attachment(1);
     const uint8_t* middle = grey.at(80, 45);

@@ -2,7 +2,7 @@
 // scene tests take of them, and the fixture those tests share.
 #pragma once
 
-#include "shared/scene_stage.h"
+#include "support/scene_stage.h"
 #include "support/gl_test.h"
 
 #include <cstddef>

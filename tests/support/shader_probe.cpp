@@ -51,6 +51,14 @@ bool glslangAvailable() {
     return std::system("command -v glslangValidator >/dev/null 2>&1") == 0;
 }
 
+bool glslangRequired() {
+#if defined(QUORLAX_REQUIRE_GLSLANG)
+    return true;
+#else
+    return false;
+#endif
+}
+
 std::string glslangErrors(const std::string& fragmentText) {
     const std::string path = ::testing::TempDir() + "quorlax_probe.frag";
     std::ofstream(path) << fragmentText;

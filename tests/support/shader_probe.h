@@ -16,11 +16,16 @@ std::vector<float> renderProbe(const char* fragmentText, int32_t width, int32_t 
 #include <string>
 
 // Runs glslangValidator on a fragment text; the validator's log when it rejects the text, "" when
-// it accepts it. Skips the calling test when the validator is not installed.
+// it accepts it. Skips the calling test when the validator is not installed, or fails it where the
+// build requires the validator (QUORLAX_REQUIRE_GLSLANG, set in CI).
 #define EXPECT_GLSLANG_ACCEPTS(text)                                                                         \
     do {                                                                                                     \
-        if (!glslangAvailable()) GTEST_SKIP() << "glslangValidator missing";                                 \
+        if (!glslangAvailable()) {                                                                           \
+            if (glslangRequired()) FAIL() << "glslangValidator missing, and this build requires it";         \
+            GTEST_SKIP() << "glslangValidator missing";                                                      \
+        }                                                                                                    \
         EXPECT_EQ(glslangErrors(text), "");                                                                  \
     } while (0)
 bool glslangAvailable();
+bool glslangRequired();
 std::string glslangErrors(const std::string& fragmentText);

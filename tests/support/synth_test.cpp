@@ -1,6 +1,6 @@
 #include "support/synth_test.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "platform/platform.h"
 #include "synth/float_mode.h"
 #include "synth/synth.h"

@@ -2,7 +2,7 @@
 // keeps the system's sound bank out, and checks that everything taken is given back.
 #pragma once
 
-#include "shared/synth_builder.h"
+#include "support/synth_builder.h"
 #include "synth/unit.h"
 
 #include <gtest/gtest.h>

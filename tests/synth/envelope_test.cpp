@@ -1,5 +1,5 @@
 // Envelope stages and curves, driven sample by sample through probe inputs.
-#include "shared/unit_harness.h"
+#include "support/unit_harness.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Evaluating the graph: loops answer with the previous sample, and pulls nest only so deep.
-#include "shared/unit_harness.h"
+#include "support/unit_harness.h"
 #include "support/synth_test.h"
 #include "synth/builtin_song.h"
 #include "synth/patch.h"

@@ -1,6 +1,6 @@
 // Building the unit graph from a patch: shared and per-voice instances, release and the guards.
-#include "framework/memory.h"
-#include "shared/synth_builder.h"
+#include "base/memory.h"
+#include "support/synth_builder.h"
 #include "synth/builtin_song.h"
 #include "synth/graph.h"
 #include "synth/patch.h"

@@ -1,5 +1,5 @@
 // The offline rendering entry: f32 truncation and a played song's shape.
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "platform/platform.h"
 #include "support/synth_test.h"
 #include "synth/sample_bank.h"

@@ -2,7 +2,7 @@
 // the offline entry, and a buffer sized for the song given.
 #include "platform/audio_device.h"
 #include "platform/platform.h"
-#include "shared/synth_builder.h"
+#include "support/synth_builder.h"
 #include "synth/audio_output.h"
 #include "synth/builtin_song.h"
 #include "synth/graph.h"

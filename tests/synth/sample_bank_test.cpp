@@ -1,6 +1,6 @@
 // The sample bank: conversion to doubled stereo frames and a missing bank.
 #include "bank_blocks.h"
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "platform/platform.h"
 #include "synth/sample_bank.h"
 

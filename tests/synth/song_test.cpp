@@ -1,6 +1,6 @@
 // Song data: delta decoding, stream words and the layout of their planes.
-#include "framework/memory.h"
-#include "shared/synth_builder.h"
+#include "base/memory.h"
+#include "support/synth_builder.h"
 #include "synth/song.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Small patches shared by the voice, sequencer and render tests.
 #pragma once
 
-#include "shared/synth_builder.h"
+#include "support/synth_builder.h"
 
 // Envelope inputs of a test voice.
 struct VoiceShape {

@@ -1,5 +1,5 @@
 // Voice pools: stealing, note-offs of duplicate notes, ending voices.
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "support/synth_test.h"
 #include "synth/float_mode.h"
 #include "synth/sequencer.h"

@@ -188,9 +188,11 @@ TEST(CaptureArguments, HelpListsTheOptionsFromTheTable) {
     } rows[] = {
         {"--help",
          "  wav [--frames N] [--song S.toml] [--patch P.toml] [--channels LIST] [--quiet] OUT.wav\n"},
-        {"--help", "  video --size WxH --fps N [--from T] [--to T] [--crf Q] [--quiet] OUT.mp4|OUT.mkv\n"},
+        {"--help", "  video --size WxH --fps N [--from T] [--to T] [--crf Q] [--tracks T.rocket] [--quiet] "
+         "OUT.mp4|OUT.mkv\n"},
         {"frame --help",
-         "usage: quorlax-capture frame --tick T --size WxH [--fps F] [--frames N] [--quiet] OUT.png\n"},
+         "usage: quorlax-capture frame --tick T --size WxH [--fps F] [--frames N] [--tracks T.rocket] "
+         "[--quiet] OUT.png\n"},
         {"frame --help", "  --frames N       frames of the warm-up run, the last one at T (default 8)\n"},
         {"video --help",
          "the scenes start at ticks 0, 636, 892, 1402, 1661, 1916, 2048, 2300 and the show ends at "

@@ -1,5 +1,5 @@
 // quorlax-capture frame as a program: the PNG it writes.
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "shared/png_file.h"
 #include "support/tool_run.h"
 

@@ -1,4 +1,4 @@
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "framework/parameter_track.h"
 #include "framework/track_data.h"
 #include "shared/capture_plan.h"

@@ -1,4 +1,4 @@
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "shared/png_file.h"
 
 #include <gtest/gtest.h>

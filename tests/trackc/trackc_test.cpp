@@ -4,6 +4,7 @@
 
 #include "framework/track_data.h"
 #include "support/tool_run.h"
+#include "synth/song_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +54,7 @@ const TrackKeys* findKeys(const TrackDocument& document, const char* name) {
 }
 
 bool read(const std::string& text, TrackDocument* document, std::string* error) {
-    return readTrackDocument(text, "t.rocket", document, error);
+    return readTrackDocument(text, "t.rocket", builtinSongClock().beatsPerMinute, document, error);
 }
 
 } // namespace
@@ -61,7 +62,7 @@ bool read(const std::string& text, TrackDocument* document, std::string* error) 
 TEST(TrackSource, CommittedFileCompilesToTheChoreographysArrays) {
     TrackDocument document;
     std::string error;
-    ASSERT_TRUE(readTrackFile(kShowSource, &document, &error)) << error;
+    ASSERT_TRUE(readTrackFile(kShowSource, builtinSongClock().beatsPerMinute, &document, &error)) << error;
     ASSERT_TRUE(checkAllShowTracks(document, kShowSource, &error)) << error;
     Sum fromFile, builtIn;
     int32_t keys = 0;
@@ -271,9 +272,9 @@ TEST(TrackSource, CommandExitCodes) {
         {dir + "/part.rocket -o " + dir + "/out.rocket", 0, ""},
         {dir + "/part.rocket --cpp " + dir + "/out.cpp", 1, dir + "/part.rocket:2: track 'mbrotate' is missing"},
         {dir + "/bad.rocket", 1, dir + "/bad.rocket:3: unknown track 'nope'"},
-        {dir + "/missing.rocket", 1, dir + "/missing.rocket: No such file or directory"},
-        {dir, 1, dir + ": not a regular file"},
-        {"/dev/zero", 1, "/dev/zero: not a regular file"},
+        {dir + "/missing.rocket", 1, dir + "/missing.rocket: no such file"},
+        {dir, 1, dir + ": it is a folder"},
+        {"/dev/zero", 1, "/dev/zero: it is a device"},
         {kShowSource + " --cpp " + dir + "/none/out.cpp", 1, dir + "/none/out.cpp: cannot be written"},
         {"", 2, "trackc: no track file"},
         {"--frobnicate", 2, "trackc: unknown option '--frobnicate'"},

@@ -14,17 +14,14 @@ if [ -z "${QUORLAX_WINDOWS_IN_XVFB:-}" ]; then
 fi
 
 build=$root/build-win
-export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
-export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
-export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$root")}
-export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1} # a clone in another folder still hits the cache
+source "$root/scripts/build_env"
 werror=OFF
 [ "${CI:-}" = "true" ] && werror=ON
 started=$SECONDS
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+quorlax_configure "$build" -S "$root" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORLAX_BENCH=OFF -DQUORLAX_WERROR="$werror" \
-    -DQUORLAX_HOST_SONGC="$root/build/bin/songc" >/dev/null
-targets=(quorlax quorlax-capture test_framework test_synth test_win32)
+    -DQUORLAX_HOST_SONGC="$root/build/bin/songc"
+targets=(quorlax quorlax-capture test_base test_framework test_synth test_win32)
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
 echo "windows: built in $((SECONDS - started)) s"
 
@@ -113,6 +110,7 @@ check "resources hold dialog 106 and the asInvoker manifest" resources_hold_dial
 check "song equal bit for bit to the native one (60 s)" same_song
 check "music sources compiled under Wine, written over a file" sources_over_existing_file
 check "GDI and FreeType glyphs in the same cells" same_cells
+check "base suite under Wine" suite base
 check "framework suite under Wine" suite framework
 check "synth suite under Wine" suite synth
 

@@ -17,7 +17,7 @@ namespace {
 
 // Draws the planned frames on the started show and reads the window back.
 void renderFrames(const CaptureOptions& options, std::vector<uint8_t>* pixels) {
-    const double ticksPerFrame = kCaptureTicksPerSecond / options.framesPerSecond;
+    const double ticksPerFrame = builtinSongClock().ticksPerSecond / options.framesPerSecond;
     const int32_t warmUp = int32_t(options.frames);
     std::vector<float> times(static_cast<size_t>(warmUp + kHandOverFrames));
     const float tick = static_cast<float>(options.tick);
@@ -47,7 +47,7 @@ void renderFrames(const CaptureOptions& options, std::vector<uint8_t>* pixels) {
 }
 
 int runFrame(const CaptureOptions& options, OutputFile* output) {
-    if (!startHeadlessShow("frame", options.width, options.height)) return kExitFailed;
+    if (!startHeadlessShow("frame", options.width, options.height, options.tracks)) return kExitFailed;
     std::vector<uint8_t> pixels;
     renderFrames(options, &pixels);
     stopHeadlessShow();

@@ -4,8 +4,7 @@
 #include "framework/track_data.h"
 #include "shared/capture_plan.h"
 #include "shared/input_file.h"
-#include "synth/builtin_song.h"
-#include "synth/song.h"
+#include "synth/song_clock.h"
 
 #include <unistd.h>
 
@@ -151,6 +150,13 @@ const CaptureOption kCaptureOptions[] = {
      .input = &CaptureOptions::patch,
      .needs = "a patch source",
      .help = "render with this patch source"},
+    {.name = "--tracks",
+     .value = "T.rocket",
+     .takenBy = kFrameCommand | kSheetCommand | kVideoCommand,
+     .kind = kInput,
+     .input = &CaptureOptions::tracks,
+     .needs = "a track file",
+     .help = "draw with the keys of the tracks this file names"},
     {.name = "--channels",
      .value = "LIST",
      .takenBy = kWavCommand,
@@ -253,14 +259,14 @@ void printHelp(const CaptureCommand& command) {
             "\nPresentation time is counted in clock ticks, 16 2/3 a second; the scenes start at ticks");
         for (int32_t scene = 0; scene < kSceneCount; ++scene)
             std::printf("%s %d", scene ? "," : "", int(sceneStartTick(scene)));
-        std::printf(" and the show ends at tick %.2f (later times are refused).\n", showLengthTicks());
+        std::printf(" and the show ends at tick %.2f (later times are refused).\n", builtinSongClock().lengthTicks);
     }
     std::printf("\n%s", kOutputNote);
 }
 
 int pastTheEnd(const char* command, const char* name, double tick) {
     std::fprintf(stderr, "quorlax-capture %s: %s %.3f is past the end of the show (tick %.2f)\n", command,
-                 name, tick, showLengthTicks());
+                 name, tick, builtinSongClock().lengthTicks);
     return kExitUsage;
 }
 
@@ -283,7 +289,7 @@ int readValue(const CaptureCommand& command, const CaptureOption& option, const 
         break;
     case kTime:
         good = parseDecimal(value, &number) && number >= 0;
-        if (good && number > showLengthTicks()) return pastTheEnd(command.name, option.name, number);
+        if (good && number > builtinSongClock().lengthTicks) return pastTheEnd(command.name, option.name, number);
         if (good) options->*option.number = number;
         break;
     case kSize:
@@ -330,7 +336,7 @@ int parseArguments(const CaptureCommand& command, int count, char** arguments, C
     for (const CaptureOption& option : kCaptureOptions) {
         if (!takes(option, command)) continue;
         if (option.number)
-            options->*option.number = option.fallback == kEndOfShow ? showLengthTicks() : option.fallback;
+            options->*option.number = option.fallback == kEndOfShow ? builtinSongClock().lengthTicks : option.fallback;
         if (option.kind == kChannelList) options->channels = (1u << kChannels) - 1;
     }
     bool onlyPaths = false;
@@ -452,15 +458,6 @@ bool parseDecimal(const char* text, double* value) {
     if (!std::isfinite(parsed)) return false;
     *value = parsed;
     return true;
-}
-
-double showLengthTicks() {
-    size_t bytes = 0;
-    const uint8_t* song = builtinSongBytes(&bytes);
-    SongHeader header{};
-    if (bytes >= sizeof header) std::memcpy(&header, song, sizeof header);
-    // 44,100 frames a second over 16 2/3 ticks a second: 2,646 frames a tick.
-    return header.lengthSamples > 0 ? header.lengthSamples / 2646.0 : 0.0;
 }
 
 ProgressLine startProgress(const CaptureOptions& options, const char* unit) {

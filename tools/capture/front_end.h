@@ -42,6 +42,7 @@ struct CaptureOptions {
     const char* face = nullptr;   // --face
     bool quiet = false;           // --quiet: nothing but errors
     InputText song, patch;        // --song, --patch
+    InputText tracks;             // --tracks
 };
 
 // A command of quorlax-capture.
@@ -74,9 +75,6 @@ int writeFailure(const char* command, const CaptureOptions& options, const std::
 // digits with at most one point, an optional exponent); no spaces, no hexadecimal, no "inf" or
 // "nan". False when `text` is no such number.
 bool parseDecimal(const char* text, double* value);
-
-// The song's length in presentation ticks: the end of the show.
-double showLengthTicks();
 
 // The progress line of a long command: on a terminal, unless --quiet, one line redrawn in place
 // with a bar, the share done, "DONE of TOTAL UNIT" and the time left; nothing otherwise.

@@ -3,7 +3,7 @@
 // command on two systems shows whether their rasterisers place every character in its cell.
 #include "capture/commands.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "platform/platform.h"
 #include "renderer/glyph_atlas.h"
 

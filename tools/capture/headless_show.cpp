@@ -1,10 +1,13 @@
 #include "capture/headless_show.h"
 
+#include "capture/front_end.h"
 #include "framework/scenes.h"
 #include "platform/headless_gl.h"
 #include "platform/platform.h"
 #include "renderer/gl_entries.h"
 #include "renderer/renderer.h"
+#include "trackc/track_override.h"
+#include "synth/song_clock.h"
 
 #include <cstdio>
 #include <cstring>
@@ -19,7 +22,13 @@ void skipSleep(uint32_t) {}
 
 } // namespace
 
-bool startHeadlessShow(const char* command, int width, int height) {
+bool startHeadlessShow(const char* command, int width, int height, const InputText& tracks) {
+    TrackDocument document;
+    std::string error;
+    if (tracks.path && !readTrackDocument(tracks.bytes, tracks.path, builtinSongClock().beatsPerMinute, &document, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return false;
+    }
     if (!openHeadlessGl(width, height)) {
         std::fprintf(stderr, "quorlax-capture %s: cannot open a headless GL context\n", command);
         return false;
@@ -36,6 +45,11 @@ bool startHeadlessShow(const char* command, int width, int height) {
     setSceneTable(rows);
     if (!initScenes()) {
         std::fprintf(stderr, "quorlax-capture %s: the scenes did not start\n", command);
+        stopHeadlessShow();
+        return false;
+    }
+    if (tracks.path && !replaceTrackKeys(&frameworkState()->registry, document, tracks.path, &error)) {
+        std::fprintf(stderr, "quorlax-capture %s: %s\n", command, error.c_str());
         stopHeadlessShow();
         return false;
     }

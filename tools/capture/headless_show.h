@@ -4,10 +4,14 @@
 
 #include <cstdint>
 
-// Opens the context, starts the renderer and the scenes (the start-up pause is skipped) and warns
-// about scene programs that did not build. On failure prints why, prefixed with the command, and
+struct InputText;
+
+// Reads the track file of `tracks` when one was given (a refusal is printed as "file:line:
+// message"), opens the context, starts the renderer and the scenes (the start-up pause is
+// skipped), lays the file's tracks over the built-in ones and warns about scene programs that did
+// not build. On failure prints why, prefixed with the command where the line is not a file's, and
 // returns false with nothing left open.
-bool startHeadlessShow(const char* command, int width, int height);
+bool startHeadlessShow(const char* command, int width, int height, const InputText& tracks);
 // Draws one frame at `time` and waits for it; true when it started a scene (the driver compiles
 // on a program's first draw, so such frames are slow).
 bool drawShowFrame(float time);

@@ -57,16 +57,16 @@ void placeCell(Sheet* sheet, int index, const uint8_t* picture, int scene, int t
 int runSheet(const CaptureOptions& options, OutputFile* output) {
     const int width = options.width, height = options.height;
     if (width > kMaximumCellWidth) return argumentError("sheet", "--size is too wide for four columns");
-    if (!startHeadlessShow("sheet", width, height)) return kExitFailed;
+    if (!startHeadlessShow("sheet", width, height, options.tracks)) return kExitFailed;
     float starts[kSceneCount];
     sceneStartTicks(starts);
     Sheet sheet = layOut(width, height);
     std::vector<uint8_t> picture(size_t(width) * size_t(height) * 4);
     std::vector<float> times(kMinimumWarmUpFrames + kHandOverFrames);
-    const double ticksPerFrame = kCaptureTicksPerSecond / kDefaultCaptureFramesPerSecond;
+    const double ticksPerFrame = builtinSongClock().ticksPerSecond / kDefaultCaptureFramesPerSecond;
     ProgressLine progress = startProgress(options, "scenes");
     for (int scene = 0; scene < kSceneCount; ++scene) {
-        const double end = scene + 1 < kSceneCount ? starts[scene + 1] : showLengthTicks();
+        const double end = scene + 1 < kSceneCount ? starts[scene + 1] : builtinSongClock().lengthTicks;
         const int tick = int(std::floor((starts[scene] + end) / 2.0));
         const int32_t count = planCaptureFrames(frameworkState()->sceneSelector, float(tick), ticksPerFrame,
                                                 kMinimumWarmUpFrames, times.data(), int32_t(times.size()));

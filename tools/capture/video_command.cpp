@@ -1,5 +1,6 @@
 // quorlax-capture video: renders a span of the show at a fixed frame rate without a screen and
 // encodes it with its soundtrack through ffmpeg.
+#include "base/audio_format.h"
 #include "capture/commands.h"
 #include "capture/encoder.h"
 #include "capture/headless_show.h"
@@ -32,7 +33,7 @@ int checkSpan(const CaptureOptions& options) {
         return argumentError("video", "H.264 in MP4 needs even sides (or use .mkv)");
     if (options.to <= options.from) return argumentError("video", "--to must come after --from");
     // A span that holds no whole frame would make a video of one frame and a sliver of sound.
-    const double frameTicks = kCaptureTicksPerSecond / options.framesPerSecond;
+    const double frameTicks = builtinSongClock().ticksPerSecond / options.framesPerSecond;
     if (options.to - options.from < frameTicks) {
         char message[160];
         std::snprintf(message, sizeof message,
@@ -51,8 +52,8 @@ std::vector<std::string> encoderArguments(const std::string& ffmpeg, const Captu
         // Frames from standard input, top row first, and the sound from descriptor 3.
         "-f", "rawvideo", "-pix_fmt", "rgba", "-s",
         std::to_string(options.width) + "x" + std::to_string(options.height), "-framerate",
-        std::to_string(int(options.framesPerSecond)), "-i", "pipe:0", "-f", "f32le", "-ar", "44100", "-ac",
-        "2", "-i", "pipe:3", "-map", "0:v:0", "-map", "1:a:0"};
+        std::to_string(int(options.framesPerSecond)), "-i", "pipe:0", "-f", "f32le", "-ar", std::to_string(kAudioFrameRate), "-ac",
+        std::to_string(kAudioChannels), "-i", "pipe:3", "-map", "0:v:0", "-map", "1:a:0"};
     const std::vector<std::string> codecs =
         matroska
             ? std::vector<std::string>{"-c:v", "ffv1", "-pix_fmt", "bgr0", "-c:a", "flac", "-f", "matroska"}
@@ -118,7 +119,7 @@ struct FrameTimes {
 
 // Draws, reads back and sends the span's frames; false when the encoder stopped taking them.
 bool sendFrames(const CaptureOptions& options, int64_t frameCount, int descriptor, FrameTimes* times) {
-    const double ticksPerFrame = kCaptureTicksPerSecond / options.framesPerSecond;
+    const double ticksPerFrame = builtinSongClock().ticksPerSecond / options.framesPerSecond;
     const float from = static_cast<float>(options.from);
     std::vector<float> warmUp(kMinimumWarmUpFrames + kHandOverFrames);
     const int32_t warmUpCount =
@@ -183,10 +184,10 @@ int runVideo(const CaptureOptions& options, OutputFile* output) {
 
     // Span in frames of the clock and in sound frames: 2,646 sound frames a tick.
     const int64_t frameCount = int64_t(
-        std::ceil((options.to - options.from) * options.framesPerSecond / kCaptureTicksPerSecond - 1e-6));
+        std::ceil((options.to - options.from) * options.framesPerSecond / builtinSongClock().ticksPerSecond - 1e-6));
     SoundJob sound;
-    sound.first = uint64_t(std::llround(options.from * 2646.0));
-    sound.end = uint64_t(std::llround(options.to * 2646.0));
+    sound.first = uint64_t(std::llround(options.from * builtinSongClock().framesPerTick));
+    sound.end = uint64_t(std::llround(options.to * builtinSongClock().framesPerTick));
 
     const Clock::time_point start = Clock::now();
     EncoderProcess encoder;
@@ -198,7 +199,7 @@ int runVideo(const CaptureOptions& options, OutputFile* output) {
 
     FrameTimes times;
     bool sent = false;
-    if (startHeadlessShow("video", options.width, options.height)) {
+    if (startHeadlessShow("video", options.width, options.height, options.tracks)) {
         sent = sendFrames(options, frameCount, encoder.video, &times);
         stopHeadlessShow();
     } else {

@@ -2,11 +2,10 @@
 #pragma once
 
 #include "framework/parameter_track.h"
+#include "synth/song_clock.h"
 
 #include <cstdint>
 
-// Presentation time runs at 16 2/3 clock ticks per second.
-constexpr double kCaptureTicksPerSecond = 50.0 / 3.0;
 constexpr double kDefaultCaptureFramesPerSecond = 60.0;
 // The screen shows the previous frame's picture after post-processing; eight frames also let the
 // jittered, mipmapped feedback settle.

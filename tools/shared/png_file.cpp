@@ -1,6 +1,6 @@
 #include "shared/png_file.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 
 #include <png.h>
 

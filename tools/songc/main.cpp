@@ -109,6 +109,13 @@ int parseArguments(int argc, char** argv, SongcArguments* arguments) {
         for (const std::string* in : {&a.patch, &a.song, &a.midi})
             if (!out->empty() && !in->empty() && (*out == *in || sameFile(out->c_str(), in->c_str())))
                 return usageError("the output '" + *out + "' is an input");
+    // Two outputs to one file would leave only the one written last.
+    const std::string* outputs[] = {&a.patchOut, &a.songOut, &a.cpp, &a.output};
+    for (size_t i = 0; i < std::size(outputs); ++i)
+        for (size_t j = i + 1; j < std::size(outputs); ++j)
+            if (!outputs[i]->empty() &&
+                (*outputs[i] == *outputs[j] || sameFile(outputs[i]->c_str(), outputs[j]->c_str())))
+                return usageError("the output '" + *outputs[i] + "' is named twice");
     return 0;
 }
 

@@ -3,7 +3,6 @@
 #include "synth/song.h"
 
 #include <bit>
-#include <cstring>
 
 namespace {
 void putWord(std::vector<uint8_t>& out, uint32_t value) {
@@ -11,22 +10,11 @@ void putWord(std::vector<uint8_t>& out, uint32_t value) {
 }
 } // namespace
 
-std::vector<uint8_t> encodeSong(const SongBlob& song) {
-    std::vector<uint8_t> area;
-    for (const Stream& stream : song.streams) {
-        const uint32_t count = uint32_t(stream.events.size());
-        putWord(area, uint32_t(stream.channel) << 28 | uint32_t(stream.kind) << 24 |
-                          uint32_t(stream.kind == kControllerStream ? stream.controller : 0) << 16 | count);
-        for (int plane = 0; plane < 3; ++plane)
-            for (const StreamEvent& event : stream.events) area.push_back(uint8_t(event.tick >> (8 * plane)));
-        for (const StreamEvent& event : stream.events) area.push_back(event.value);
-        if (stream.kind == kNoteOnStream)
-            for (const StreamEvent& event : stream.events) area.push_back(event.velocity);
-    }
+std::vector<uint8_t> encodeSongBytes(const SongHeader& header, const std::vector<uint8_t>& area) {
     std::vector<uint8_t> out;
-    putWord(out, std::bit_cast<uint32_t>(song.tempo));
-    putWord(out, uint32_t(song.lengthSamples));
-    putWord(out, uint32_t(song.samplesPerTick));
+    putWord(out, std::bit_cast<uint32_t>(header.tempo));
+    putWord(out, uint32_t(header.lengthSamples));
+    putWord(out, uint32_t(header.samplesPerTick));
     putWord(out, uint32_t(area.size()));
     // Stored as the difference of each byte to the one before it; the end marker after the
     // area stays plain.
@@ -39,13 +27,27 @@ std::vector<uint8_t> encodeSong(const SongBlob& song) {
     return out;
 }
 
+std::vector<uint8_t> encodeSong(const SongBlob& song) {
+    std::vector<uint8_t> area;
+    for (const Stream& stream : song.streams) {
+        const uint32_t count = uint32_t(stream.events.size());
+        putWord(area, streamWord(stream.channel, stream.kind,
+                                 stream.kind == kControllerStream ? stream.controller : 0, count));
+        for (int plane = 0; plane < 3; ++plane)
+            for (const StreamEvent& event : stream.events) area.push_back(uint8_t(event.tick >> (8 * plane)));
+        for (const StreamEvent& event : stream.events) area.push_back(event.value);
+        if (stream.kind == kNoteOnStream)
+            for (const StreamEvent& event : stream.events) area.push_back(event.velocity);
+    }
+    return encodeSongBytes({song.tempo, song.lengthSamples, song.samplesPerTick, 0}, area);
+}
+
 bool decodeSongBytes(const uint8_t* bytes, size_t size, SongBlob* song, std::string* reason) {
-    if (size < sizeof(SongHeader)) {
+    SongHeader header;
+    if (!readSongHeader(bytes, size, &header)) {
         *reason = "shorter than a song header (16 bytes)";
         return false;
     }
-    SongHeader header;
-    std::memcpy(&header, bytes, sizeof header);
     song->tempo = header.tempo;
     song->lengthSamples = header.lengthSamples;
     song->samplesPerTick = header.samplesPerTick;
@@ -54,8 +56,7 @@ bool decodeSongBytes(const uint8_t* bytes, size_t size, SongBlob* song, std::str
         return false;
     }
     std::vector<uint8_t> area(bytes + sizeof header, bytes + sizeof header + header.eventBytes);
-    uint8_t sum = 0;
-    for (uint8_t& byte : area) byte = sum = uint8_t(sum + byte);
+    decodeEventArea(area.data(), uint32_t(area.size()));
     size_t at = 0;
     while (at < area.size()) {
         if (at + 4 > area.size()) {

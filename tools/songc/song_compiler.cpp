@@ -1,5 +1,6 @@
 // The song compiler: patterns in the note notation, placed by the arrangement and the
 // automation, become per-channel streams (note-offs, note-ons, then the channel's controllers).
+#include "base/audio_format.h"
 #include "songc/music_text.h"
 #include "songc/song_model.h"
 #include "songc/song_notation.h"
@@ -55,7 +56,7 @@ struct SongCompiler {
     // rounding moves a note: the n-th tick holds the positions from n - 1/2 up to n + 1/2.
     int64_t sequencerTick(int64_t position, int64_t scale = 1) const {
         const int64_t milliTempo = std::llround(double(song.tempo) * 1000.0);
-        const __int128 numerator = __int128(position) * 60 * 44100 * 1000;
+        const __int128 numerator = __int128(position) * 60 * kAudioFrameRate * 1000;
         const __int128 denominator = __int128(milliTempo) * ticksPerBeat * song.samplesPerTick * scale;
         return int64_t((2 * numerator + denominator) / (2 * denominator));
     }

@@ -1,4 +1,5 @@
 // Prints song bytes back as song source (raw streams, notes by name) and summarises them.
+#include "base/audio_format.h"
 #include "songc/music_text.h"
 #include "songc/song_model.h"
 #include "songc/songc.h"
@@ -54,7 +55,7 @@ std::string songStats(const uint8_t* bytes, size_t size) {
     }
     std::ostringstream out;
     out << "tempo " << song.tempo << " bpm, " << song.lengthSamples << " samples ("
-        << song.lengthSamples / 44100.0 << " s), " << song.samplesPerTick << " samples per tick\n";
+        << song.lengthSamples / double(kAudioFrameRate) << " s), " << song.samplesPerTick << " samples per tick\n";
     out << "streams: " << song.streams.size() << ", event area " << size - 20 << " bytes, last event on tick "
         << last << "\n";
     int total = 0;

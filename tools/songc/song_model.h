@@ -2,6 +2,8 @@
 // sequencer ticks, and the bytes' layout (header, delta-coded planes, end marker).
 #pragma once
 
+#include "synth/song.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,5 +32,9 @@ struct SongBlob {
 
 // Header, coded area and end marker.
 std::vector<uint8_t> encodeSong(const SongBlob& song);
+// The song format's framing, which encodeSong and the tests' song builder share: the header's
+// tempo, length and grid (its eventBytes is the area's size), the delta-coded `area` (stream
+// words and planes as stored) and the end marker.
+std::vector<uint8_t> encodeSongBytes(const SongHeader& header, const std::vector<uint8_t>& area);
 // The reverse; false with a reason when the bytes are no song (short, a stream past the area).
 bool decodeSongBytes(const uint8_t* bytes, size_t size, SongBlob* song, std::string* reason);

@@ -1,5 +1,7 @@
 #include "songc/value_units.h"
 
+#include "base/audio_format.h"
+
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -7,7 +9,7 @@
 
 namespace {
 
-constexpr double kSampleRate = 44100.0;
+constexpr double kSampleRate = kAudioFrameRate;
 // An envelope segment of control value x lasts x^3 * kSegmentCurve + 1 samples (its rate is
 // the reciprocal); an exponential segment falls by 60 dB in that time. As the Envelope unit
 // computes it.

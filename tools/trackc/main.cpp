@@ -4,10 +4,8 @@
 
 #include "framework/track_data.h"
 #include "shared/output_file.h"
+#include "synth/song_clock.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -21,8 +19,8 @@ const char kUsage[] =
     "Reads a track file as the GNU Rocket sync editors save it (the Qt editor's <sync> or the\n"
     "OpenGL editor's <rootElement>; see docs/tracks-format.md) and checks it against the show's\n"
     "fifteen tracks: known names, rows strictly increasing from 0 to 2147483647 (a row is a clock\n"
-    "tick), finite float32 values, interpolations 0 to 3, and a grid of 8 rows a beat at 125 beats a\n"
-    "minute where the file states one.\n"
+    "tick), finite float32 values, interpolations 0 to 3, and the show's grid and tempo (8 rows a\n"
+    "beat, the song's beats a minute) where the file states them.\n"
     "  --cpp OUT.cpp   write the C++ source of the built-in tracks (needs all fifteen tracks)\n"
     "  -o OUT.rocket   write the tracks back in the Qt editor's dialect, in the show's order\n"
     "  --dump          print the built-in tracks as a track file\n"
@@ -35,22 +33,9 @@ int fail(const std::string& message) {
     return 1;
 }
 
-// The whole text to `path`, replacing it only once everything is written.
+// The whole text to `path`, replacing it only once everything is written; "" or the cause.
 std::string writeWhole(const std::string& path, const std::string& text) {
-    OutputFile file;
-    std::string error = openOutputFile(path.c_str(), &file);
-    if (!error.empty()) return error;
-    for (size_t done = 0; done < text.size();) {
-        const ssize_t wrote = write(file.descriptor, text.data() + done, text.size() - done);
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) {
-            error = std::strerror(errno);
-            discardOutputFile(&file);
-            return error;
-        }
-        done += static_cast<size_t>(wrote);
-    }
-    return commitOutputFile(&file);
+    return writeOutputFile(path.c_str(), text.data(), text.size());
 }
 
 #if defined(QUORLAX_TRACKC_BUILTIN)
@@ -80,6 +65,7 @@ int usageError(const std::string& message) {
 } // namespace
 
 int main(int argc, char** argv) {
+    watchInterruptions("trackc");
     std::string input, cppOut, trackOut;
     bool dump = false;
     for (int i = 1; i < argc; ++i) {
@@ -113,7 +99,7 @@ int main(int argc, char** argv) {
     if (input.empty()) return usageError("no track file");
     TrackDocument document;
     std::string error;
-    if (!readTrackFile(input, &document, &error)) return fail(error);
+    if (!readTrackFile(input, builtinSongClock().beatsPerMinute, &document, &error)) return fail(error);
     if (!cppOut.empty()) {
         if (!checkAllShowTracks(document, input, &error)) return fail(error);
         error = writeWhole(cppOut, trackCppSource(document));

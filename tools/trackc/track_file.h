@@ -11,11 +11,7 @@
 #include <string>
 #include <vector>
 
-// One clock tick is one row: 8 rows a beat at 125 beats a minute. A file that states another grid
-// was made for another show and would be misread.
-constexpr int32_t kTrackRowsPerBeat = 8;
-constexpr int32_t kTrackBeatsPerMinute = 125;
-// Track files are read whole; the show's own is about 30 KB.
+// Track files are read whole, through the tools' bounded reader; the show's own is about 30 KB.
 constexpr size_t kTrackFileLimit = 4u << 20;
 
 // One track's keys as the parallel arrays registerTrack and setTrackKeys take.
@@ -35,11 +31,13 @@ struct TrackDocument {
 };
 
 // Parses a track file of either editor's dialect and checks every track: a name of the show, rows
-// strictly increasing from 0 to 2^31-1, values finite float32, interpolations 0 to 3.
-bool readTrackDocument(const std::string& text, const std::string& path, TrackDocument* document,
-                       std::string* error);
+// strictly increasing from 0 to 2^31-1, values finite float32, interpolations 0 to 3. A row is a
+// clock tick, kClockTicksPerBeat a beat; a file that states another grid (rowsPerBeat) or another
+// tempo than `beatsPerMinute` (beatsPerMin) was made for another show and would be misread.
+bool readTrackDocument(const std::string& text, const std::string& path, float beatsPerMinute,
+                       TrackDocument* document, std::string* error);
 // Reads and parses the file at `path` (a regular file of at most kTrackFileLimit bytes).
-bool readTrackFile(const std::string& path, TrackDocument* document, std::string* error);
+bool readTrackFile(const std::string& path, float beatsPerMinute, TrackDocument* document, std::string* error);
 // True when the document has every track of the show (what the build needs).
 bool checkAllShowTracks(const TrackDocument& document, const std::string& path, std::string* error);
 

@@ -4,6 +4,8 @@
 #include "trackc/track_file.h"
 
 #include "framework/track_data.h"
+#include "shared/input_file.h"
+#include "synth/song_clock.h"
 
 #include <tinyxml2.h>
 
@@ -11,8 +13,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
 namespace {
 
@@ -92,15 +92,15 @@ bool readRowCount(Reader& reader, const XMLElement* element, TrackDocument* docu
 }
 
 // The OpenGL editor states its grid; a file made for another one would put every key elsewhere.
-bool checkGrid(Reader& reader, const XMLElement* tracks) {
+bool checkGrid(Reader& reader, const XMLElement* tracks, float beatsPerMinute) {
     struct GridAttribute {
         const char* name;
         int32_t expected;
         const char* meaning;
     };
-    constexpr GridAttribute kGrid[] = {
-        {"rowsPerBeat", kTrackRowsPerBeat, "rows a beat"},
-        {"beatsPerMin", kTrackBeatsPerMinute, "beats a minute"},
+    const GridAttribute kGrid[] = {
+        {"rowsPerBeat", kClockTicksPerBeat, "rows a beat"},
+        {"beatsPerMin", static_cast<int32_t>(beatsPerMinute), "beats a minute"},
     };
     for (const GridAttribute& grid : kGrid) {
         const char* text = tracks->Attribute(grid.name);
@@ -177,8 +177,8 @@ bool readBookmarks(Reader& reader, const XMLElement* root, TrackDocument* docume
 
 } // namespace
 
-bool readTrackDocument(const std::string& text, const std::string& path, TrackDocument* document,
-                       std::string* error) {
+bool readTrackDocument(const std::string& text, const std::string& path, float beatsPerMinute,
+                       TrackDocument* document, std::string* error) {
     Reader reader{path, error};
     *document = TrackDocument{};
     // tinyxml2 reads up to the first NUL byte and would take the rest of the file as absent.
@@ -199,37 +199,20 @@ bool readTrackDocument(const std::string& text, const std::string& path, TrackDo
     const XMLElement* tracks = root->FirstChildElement("tracks");
     if (!tracks) return reader.fail(root->GetLineNum(), "no <tracks> element");
     document->tracksLine = tracks->GetLineNum();
-    if (!readRowCount(reader, qtDialect ? root : tracks, document) || !checkGrid(reader, tracks)) return false;
+    if (!readRowCount(reader, qtDialect ? root : tracks, document) || !checkGrid(reader, tracks, beatsPerMinute)) return false;
     for (const XMLElement* track = tracks->FirstChildElement("track"); track;
          track = track->NextSiblingElement("track"))
         if (!readTrack(reader, track, document)) return false;
     return readBookmarks(reader, root, document);
 }
 
-bool readTrackFile(const std::string& path, TrackDocument* document, std::string* error) {
-    std::error_code status;
-    const auto kind = std::filesystem::status(path, status);
-    if (status) {
-        *error = path + ": " + status.message();
+bool readTrackFile(const std::string& path, float beatsPerMinute, TrackDocument* document, std::string* error) {
+    std::string text;
+    if (const std::string problem = readInputFile(path.c_str(), &text, kTrackFileLimit); !problem.empty()) {
+        *error = path + ": " + problem;
         return false;
     }
-    if (!std::filesystem::is_regular_file(kind)) {
-        *error = path + ": not a regular file";
-        return false;
-    }
-    std::ifstream file(path, std::ios::binary);
-    std::string text(kTrackFileLimit + 1, '\0');
-    file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (file.bad() || (!file && !file.eof())) {
-        *error = path + ": cannot be read";
-        return false;
-    }
-    text.resize(static_cast<size_t>(file.gcount()));
-    if (text.size() > kTrackFileLimit) {
-        *error = path + ": larger than " + std::to_string(kTrackFileLimit >> 20) + " MiB, too large for a track file";
-        return false;
-    }
-    return readTrackDocument(text, path, document, error);
+    return readTrackDocument(text, path, beatsPerMinute, document, error);
 }
 
 bool checkAllShowTracks(const TrackDocument& document, const std::string& path, std::string* error) {

@@ -1,6 +1,6 @@
 #include "platform/linux/glyph_rasteriser.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>

@@ -1,7 +1,7 @@
 // Linux implementations of the platform services.
 #include "platform/platform.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "platform/linux/glyph_rasteriser.h"
 #include "platform/linux/quit_requests.h"
 

@@ -63,7 +63,7 @@ int linuxDisplayModeAt(int32_t index, DisplayMode* mode) {
 
 // The depth buffer asked for, or the nearest smaller one the server has, as a Windows driver picks
 // the closest pixel format.
-SDL_Window* createWindowWithDepth(int32_t depthBits, const DisplaySettings* settings, Uint32 flags) {
+SDL_Window* createWindowWithDepth(int32_t depthBits, const WindowSettings* settings, Uint32 flags) {
     const int32_t depths[] = {depthBits, 24, 16};
     for (int32_t depth : depths) {
         if (depth > depthBits) continue;
@@ -77,7 +77,7 @@ SDL_Window* createWindowWithDepth(int32_t depthBits, const DisplaySettings* sett
 }
 
 // Switches the window's display to exactly the chosen size; a refused or missing mode fails.
-bool enterFullscreen(const DisplaySettings* settings) {
+bool enterFullscreen(const WindowSettings* settings) {
     SDL_DisplayMode wanted{};
     wanted.w = settings->mode.width;
     wanted.h = settings->mode.height;
@@ -91,7 +91,7 @@ bool enterFullscreen(const DisplaySettings* settings) {
     return true;
 }
 
-int linuxCreateDisplayWindow(const PixelFormatRequest* format, const DisplaySettings* settings) {
+int linuxCreateDisplayWindow(const PixelFormatRequest* format, const WindowSettings* settings) {
     if (!startVideo()) return 0;
     const int channelBits = std::min(format->colorBits, 24) / 3;
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channelBits);

@@ -44,7 +44,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-int win32CreateDisplayWindow(const PixelFormatRequest* format, const DisplaySettings* settings) {
+int win32CreateDisplayWindow(const PixelFormatRequest* format, const WindowSettings* settings) {
     state.instance = GetModuleHandleA(nullptr);
     WNDCLASSA windowClass{};
     windowClass.style = CS_OWNDC;

@@ -1,6 +1,6 @@
 #include "platform/win32/glyph_rasteriser_win32.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 
 #include <windows.h>
 

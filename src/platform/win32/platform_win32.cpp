@@ -1,7 +1,7 @@
 // Windows implementations of the platform services.
 #include "platform/platform.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "platform/win32/glyph_rasteriser_win32.h"
 
 #include <windows.h>

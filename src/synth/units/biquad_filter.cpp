@@ -2,7 +2,7 @@
 // thirty cascaded sections sharing one coefficient set. Inputs: signal, cutoff, resonance,
 // shelf gain. Flags: mode in bits 0-3, cutoff mapping in bits 6-7, bits 8-11 = N for 2N
 // sections (N = 0 runs one).
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "synth/units/mappings.h"
 
 namespace {

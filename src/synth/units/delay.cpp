@@ -3,7 +3,7 @@
 // Delay inputs: signal, time. EchoDelay inputs: signal, time, feedback, damping, mix.
 // Parameter word: time mode in bits 0-3 (0 tempo table, 1 and 2 scaled, 3 up to two seconds,
 // others samples); EchoDelay bit 7 swaps the lanes of every repeat (ping-pong).
-#include "platform/platform.h"
+#include "base/audio_format.h"
 #include "synth/units/mappings.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Lfo (type 6): a low-frequency waveform, free-running or synced to the song tempo.
 // Inputs: rate, phase offset, width, amount. Flags: waveform in bits 0-7, bit 8 negative range,
 // bit 9 bipolar, bit 11 tempo sync.
-#include "platform/platform.h"
+#include "base/audio_format.h"
 #include "synth/units/osc_core.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // words: key range (read by the sequencer) and flags (voice limit).
 #include "synth/units/voice_pool.h"
 
-#include "platform/platform.h"
+#include "base/audio_format.h"
 #include "synth/patch.h"
 
 namespace {

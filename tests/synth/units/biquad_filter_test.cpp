@@ -1,6 +1,6 @@
 // BiquadFilter: responses against the cookbook forms and up to thirty cascaded sections.
 #include "noise_replica.h"
-#include "shared/unit_harness.h"
+#include "support/unit_harness.h"
 #include "synth/units/mappings.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Delay and EchoDelay: whole-sample lengths, the allpass fraction, and feedback held below one.
 #include "noise_replica.h"
-#include "shared/unit_harness.h"
+#include "support/unit_harness.h"
 #include "synth/units/mappings.h"
 
 #include <gtest/gtest.h>

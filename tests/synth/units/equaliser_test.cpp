@@ -1,7 +1,7 @@
 // GraphicEq and ThreeBandEq against independent filter designs: the band table and its gain
 // inputs, each band's centre gain, and the three-band split.
-#include "framework/memory.h"
-#include "shared/unit_harness.h"
+#include "base/memory.h"
+#include "support/unit_harness.h"
 
 #include <gtest/gtest.h>
 

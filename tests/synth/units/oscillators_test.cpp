@@ -1,7 +1,7 @@
 // The waveform core and its two users, Oscillator and Lfo: waveforms over a period, unison
 // periods and the Lfo's free and tempo-synced rates.
 #include "noise_replica.h"
-#include "shared/unit_harness.h"
+#include "support/unit_harness.h"
 #include "synth/units/osc_core.h"
 
 #include <gtest/gtest.h>

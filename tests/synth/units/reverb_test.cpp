@@ -1,7 +1,7 @@
 // Reverb: the dry path at mix 0, comb feedback from the room size, the line lengths with their
 // stereo spread, and the four allpasses on the way out.
 #include "noise_replica.h"
-#include "shared/unit_harness.h"
+#include "support/unit_harness.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // SampleSource and Sampler: playback of a bank wave forwards and backwards at the stored rate
 // and an octave up, loop points in either order, and the loop clamp on both lanes.
 #include "../bank_blocks.h"
-#include "shared/unit_harness.h"
+#include "support/unit_harness.h"
 #include "synth/sample_bank.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The small units, one test each: arithmetic, routing, voice values, channel output, panner,
 // shaper, sample-and-hold, controller, noise and DC blocker, and the noise generator's first draws.
 #include "noise_replica.h"
-#include "shared/unit_harness.h"
+#include "support/unit_harness.h"
 #include "synth/sequencer.h"
 #include "synth/synth_math.h"
 #include "synth/units/channel_output.h"

@@ -1,5 +1,5 @@
 // StateVariableFilter: the stage count with its cap.
-#include "shared/unit_harness.h"
+#include "support/unit_harness.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The sound units playing inside voices: a rendered note has the played pitch and sits where it
 // is panned.
-#include "framework/memory.h"
-#include "shared/synth_voice_patch.h"
+#include "base/memory.h"
+#include "support/synth_voice_patch.h"
 #include "support/synth_test.h"
 
 #include <gtest/gtest.h>

@@ -3,30 +3,22 @@
 // scene tracks would set come from a record instead, or from the choreography at a tick.
 #pragma once
 
+#include "framework/track_data.h"
 #include "renderer/renderer.h"
 
 #include <cstdint>
 #include <vector>
 
-// Every parameter the scene programs read, as the upload sets them.
+// Every parameter the scene programs read, in the order of kShowTracks, as their tracks would
+// give them: fadetime 1, scenetime 0.5, textsection -1 (no text), the others 0 unless set.
 struct StageParameters {
-    float mbrotate = 0.0f;
-    float mbzoom = 0.0f;
-    float scratch = 0.0f;
-    float fadetime = 1.0f;
-    float fadecolor = 0.0f;
-    float scenetime = 0.5f;
-    float invert = 0.0f;
-    float radialblur = 0.0f;
-    float cameraposz = 0.0f;
-    float sectiontime = 0.0f;
-    int32_t textsection = -1; // no text
-    float morphingtime1 = 0.0f;
-    float morphingtime2 = 0.0f;
-    int32_t shape = 0;
+    StageParameters();
+    // The parameter of that name; a name that is no scene parameter is a fault of the caller.
+    float& operator[](const char* name);
+    float values[kSceneParameterCount];
 };
 
-// The fourteen tracks evaluated at `tick`, the int ones truncated toward zero.
+// The fourteen tracks evaluated at `tick`.
 StageParameters choreographyAt(float tick);
 
 // The renderer records of one view; made current in rendererRecords() while open.

@@ -92,5 +92,3 @@ struct SongBuilder {
     std::vector<uint8_t> area;
 };
 
-// Delta-codes bytes so that the running-sum decoding gives them back.
-std::vector<uint8_t> deltaEncode(const std::vector<uint8_t>& plain);

@@ -1,6 +1,8 @@
-#include "shared/synth_builder.h"
+#include "support/synth_builder.h"
 
+#include "songc/song_model.h"
 #include "synth/patch.h"
+#include "synth/song.h"
 
 #include <bit>
 #include <cstdio>
@@ -147,7 +149,7 @@ SongBuilder& SongBuilder::noteOffs(int32_t channel, const std::vector<NoteOffEve
     for (const NoteOffEvent& event : events) ticks.push_back(event.tick);
     appendTimes(planes, ticks);
     for (const NoteOffEvent& event : events) planes.push_back(event.note);
-    return rawStream(static_cast<uint32_t>(channel) << 28 | static_cast<uint32_t>(events.size()), planes);
+    return rawStream(streamWord(channel, 0, 0, static_cast<uint32_t>(events.size())), planes);
 }
 
 SongBuilder& SongBuilder::noteOns(int32_t channel, const std::vector<NoteOnEvent>& events) {
@@ -157,8 +159,7 @@ SongBuilder& SongBuilder::noteOns(int32_t channel, const std::vector<NoteOnEvent
     appendTimes(planes, ticks);
     for (const NoteOnEvent& event : events) planes.push_back(event.note);
     for (const NoteOnEvent& event : events) planes.push_back(event.velocity);
-    return rawStream(static_cast<uint32_t>(channel) << 28 | 1u << 24 | static_cast<uint32_t>(events.size()),
-                     planes);
+    return rawStream(streamWord(channel, kNoteOnStream, 0, static_cast<uint32_t>(events.size())), planes);
 }
 
 SongBuilder& SongBuilder::controller(int32_t channel, int32_t number,
@@ -168,9 +169,7 @@ SongBuilder& SongBuilder::controller(int32_t channel, int32_t number,
     for (const ControllerEvent& event : events) ticks.push_back(event.tick);
     appendTimes(planes, ticks);
     for (const ControllerEvent& event : events) planes.push_back(event.value);
-    uint32_t word = static_cast<uint32_t>(channel) << 28 | 3u << 24 |
-                    static_cast<uint32_t>(number & 0xFF) << 16 | static_cast<uint32_t>(events.size());
-    return rawStream(word, planes);
+    return rawStream(streamWord(channel, kControllerStream, number, static_cast<uint32_t>(events.size())), planes);
 }
 
 SongBuilder& SongBuilder::rawStream(uint32_t word, const std::vector<uint8_t>& planes) {
@@ -184,23 +183,5 @@ std::vector<uint8_t> SongBuilder::plainArea() const {
 }
 
 std::vector<uint8_t> SongBuilder::bytes() const {
-    std::vector<uint8_t> song;
-    appendWord(song, std::bit_cast<uint32_t>(tempo));
-    appendWord(song, static_cast<uint32_t>(lengthSamples));
-    appendWord(song, static_cast<uint32_t>(samplesPerTick));
-    appendWord(song, static_cast<uint32_t>(area.size()));
-    std::vector<uint8_t> coded = deltaEncode(area);
-    song.insert(song.end(), coded.begin(), coded.end());
-    appendWord(song, 0xFFFFFFFFu);
-    return song;
-}
-
-std::vector<uint8_t> deltaEncode(const std::vector<uint8_t>& plain) {
-    std::vector<uint8_t> coded(plain.size());
-    uint8_t previous = 0;
-    for (size_t i = 0; i < plain.size(); ++i) {
-        coded[i] = static_cast<uint8_t>(plain[i] - previous);
-        previous = plain[i];
-    }
-    return coded;
+    return encodeSongBytes({tempo, lengthSamples, samplesPerTick, 0}, area);
 }

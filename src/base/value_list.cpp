@@ -1,6 +1,6 @@
-#include "framework/value_list.h"
+#include "base/value_list.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 
 void listInit(ValueList* list) {
     *list = ValueList{0, nullptr, nullptr, nullptr};

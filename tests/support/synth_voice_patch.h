@@ -3,7 +3,7 @@
 // tests and the voice benchmark.
 #pragma once
 
-#include "shared/synth_builder.h"
+#include "support/synth_builder.h"
 
 #include <string>
 

@@ -1,15 +1,18 @@
-#include "shared/scene_stage.h"
+#include "support/scene_stage.h"
 
 #include "framework/parameter_track.h"
+#include "framework/scenes.h"
 #include "framework/track_data.h"
 #include "renderer/frame_pass.h"
 #include "renderer/gl_entries.h"
 #include "renderer/shader_assembly.h"
 #include "renderer/uniforms.h"
 #include "shaders/embedded_shaders.h"
-#include "shared/gl_readback.h"
+#include "support/gl_readback.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -18,55 +21,36 @@ namespace {
 StageParameters currentParameters;
 
 void uploadStageParameters(int32_t program, int32_t, float) {
-    const StageParameters& p = currentParameters;
-    setUniform1f(program, "mbrotate", p.mbrotate);
-    setUniform1f(program, "mbzoom", p.mbzoom);
-    setUniform1f(program, "scratch", p.scratch);
-    setUniform1f(program, "fadetime", p.fadetime);
-    setUniform1f(program, "fadecolor", p.fadecolor);
-    setUniform1f(program, "scenetime", p.scenetime);
-    setUniform1f(program, "invert", p.invert);
-    setUniform1f(program, "radialblur", p.radialblur);
-    setUniform1f(program, "cameraposz", p.cameraposz);
-    setUniform1f(program, "sectiontime", p.sectiontime);
-    setUniform1i(program, "textsection", p.textsection);
-    setUniform1f(program, "morphingtime1", p.morphingtime1);
-    setUniform1f(program, "morphingtime2", p.morphingtime2);
-    setUniform1i(program, "shape", p.shape);
+    setSceneParameterUniforms(program, currentParameters.values);
 }
 
 } // namespace
 
+StageParameters::StageParameters() : values{} {
+    (*this)["fadetime"] = 1.0f;
+    (*this)["scenetime"] = 0.5f;
+    (*this)["textsection"] = -1.0f;
+}
+
+float& StageParameters::operator[](const char* name) {
+    const int32_t index = showTrackIndex(name);
+    if (index < 0 || index >= kSceneParameterCount) {
+        std::fprintf(stderr, "scene stage: '%s' is no scene parameter\n", name);
+        std::abort();
+    }
+    return values[index];
+}
+
 StageParameters choreographyAt(float tick) {
     TrackRegistry registry{};
     StageParameters p;
-    float values[kSceneParameterCount] = {};
     for (int32_t i = 0; i < kSceneParameterCount; ++i) {
         const TrackSource& data = builtinTrack(i);
         const ParameterTrack* track =
             registerTrack(&registry, data.name, data.times, data.values, data.modes, data.count);
-        values[i] = evaluateTrack(track, tick);
+        p.values[i] = evaluateTrack(track, tick);
     }
     freeTracks(&registry);
-    auto value = [&](const char* name) {
-        for (int32_t i = 0; i < kSceneParameterCount; ++i)
-            if (std::strcmp(kShowTracks[i].name, name) == 0) return values[i];
-        return 0.0f;
-    };
-    p.mbrotate = value("mbrotate");
-    p.mbzoom = value("mbzoom");
-    p.scratch = value("scratch");
-    p.fadetime = value("fadetime");
-    p.fadecolor = value("fadecolor");
-    p.scenetime = value("scenetime");
-    p.invert = value("invert");
-    p.radialblur = value("radialblur");
-    p.cameraposz = value("cameraposz");
-    p.sectiontime = value("sectiontime");
-    p.textsection = truncateToInt(value("textsection"));
-    p.morphingtime1 = value("morphingtime1");
-    p.morphingtime2 = value("morphingtime2");
-    p.shape = truncateToInt(value("shape"));
     return p;
 }
 

@@ -1,4 +1,4 @@
-#include "framework/memory.h"
+#include "base/memory.h"
 #include "support/memory_guards.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "framework/text.h"
+#include "base/text.h"
 
-#include "framework/memory.h"
+#include "base/memory.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "shared/gl_readback.h"
+#include "support/gl_readback.h"
 
 #include "renderer/gl_entries.h"
 

@@ -1,5 +1,5 @@
-#include "framework/memory.h"
-#include "framework/value_list.h"
+#include "base/memory.h"
+#include "base/value_list.h"
 #include "support/memory_guards.h"
 
 #include <gtest/gtest.h>

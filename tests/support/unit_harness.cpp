@@ -1,4 +1,4 @@
-#include "shared/unit_harness.h"
+#include "support/unit_harness.h"
 
 #include "synth/patch.h"
 #include "synth/synth_math.h"

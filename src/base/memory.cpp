@@ -1,38 +1,11 @@
-#include "framework/memory.h"
+#include "base/memory.h"
+
+#include "base/system_heap.h"
 
 #include <atomic>
-#include <cstdlib>
 #include <cstring>
 
-#if defined(_WIN32)
-#include <windows.h>
-#endif
-
 namespace {
-
-// The system heap under the blocks: the global heap on Windows (fixed blocks, zero-filled),
-// the C library's heap elsewhere. Both return 16-byte-aligned memory on 64-bit systems.
-#if defined(_WIN32)
-void* systemAllocZeroed(size_t size) {
-    return GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size);
-}
-void* systemResize(void* block, size_t size) {
-    return GlobalReAlloc(block, size, GMEM_MOVEABLE | GMEM_ZEROINIT);
-}
-void systemFree(void* block) {
-    GlobalFree(block);
-}
-#else
-void* systemAllocZeroed(size_t size) {
-    return std::calloc(1, size);
-}
-void* systemResize(void* block, size_t size) {
-    return std::realloc(block, size);
-}
-void systemFree(void* block) {
-    std::free(block);
-}
-#endif
 
 // Each block is preceded by a 16-byte header holding its size, which keeps the payload at the
 // allocator's 16-byte alignment and lets memRealloc zero exactly the grown part.

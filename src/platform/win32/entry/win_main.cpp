@@ -1,6 +1,6 @@
 // quorlax.exe: the presentation's entry. The command line is not read, and every way out ends
 // the process with exit code 0 (the render thread, never joined, ends with it).
-#include "app/application.h"
+#include "platform/program_entry.h"
 
 #include <windows.h>
 
