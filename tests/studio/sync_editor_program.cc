@@ -7,6 +7,7 @@
 // "disconnected". Commands, one a line on stdin, send to the studio; end of input ends it:
 //   key NAME ROW VALUE INTERPOLATION | delete NAME ROW | row ROW | pause 0|1 | save | close
 #include "support/sync_editor.h"
+#include "synth/song_clock.h"
 #include "trackc/track_file.h"
 
 #include <poll.h>
@@ -66,7 +67,7 @@ bool command(const SyncTestEditor& editor, const std::string& line, SyncBytes* b
 
 int main(int argc, char** argv) {
     std::string error;
-    if (argc > 1 && !readTrackFile(argv[1], &document, &error)) {
+    if (argc > 1 && !readTrackFile(argv[1], builtinSongClock().beatsPerMinute, &document, &error)) {
         std::fprintf(stderr, "sync-test-editor: %s\n", error.c_str());
         return 1;
     }
