@@ -7,3 +7,9 @@ target_link_libraries(quorlax_sync PUBLIC quorlax_core quorlax_trackc quorlax_fi
 if(TARGET test_studio)
     target_link_libraries(test_studio PRIVATE quorlax_sync)
 endif()
+
+# The test suite's sync editor as a program, for scripts that drive a running studio.
+if(TARGET quorlax_testsupport)
+    add_executable(sync-test-editor ${PROJECT_SOURCE_DIR}/tests/studio/sync_editor_program.cc)
+    target_link_libraries(sync-test-editor PRIVATE quorlax_testsupport)
+endif()

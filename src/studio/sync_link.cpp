@@ -205,6 +205,7 @@ void applyToRegistry(SyncLink* link, SyncTransport* transport) {
 // built-in ones when it does not read), so that only the keys change.
 void save(SyncLink* link) {
     link->saveRequested = false;
+    if (link->trackSource.empty()) return report(link, "cannot save the tracks: there is no source tree");
     TrackDocument document;
     std::string error;
     if (!readTrackFile(link->trackSource, builtinSongClock().beatsPerMinute, &document, &error)) {
@@ -259,7 +260,6 @@ bool startSyncLink(SyncLink* link, const char* host, uint16_t port, TrackRegistr
     link->trackSource = trackSource;
     link->messagesPerPoll = kSyncMessagesPerPoll;
     link->connection = -1;
-    link->lastRow = -1;
     resetSyncDecoder(&link->decoder);
     if (socketServices()->resolveAddress(host, port, &link->address)) return true;
     *error = "sync: unknown host '" + std::string(host) + "'";

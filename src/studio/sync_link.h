@@ -75,7 +75,8 @@ struct SyncLink {
 // kSyncDefaultPort; "[::1]:1338" for an IPv6 address). False when the port is not 1 to 65535.
 bool parseSyncAddress(const char* text, std::string* host, uint16_t* port);
 // Sets the link up for the editor at host:port, disconnected, the first attempt due at once;
-// false with *error when the host cannot be resolved. `trackSource` is where SaveTracks writes.
+// false with *error when the host cannot be resolved. `trackSource` is where SaveTracks writes
+// ("": nowhere, and a save says so).
 bool startSyncLink(SyncLink* link, const char* host, uint16_t port, TrackRegistry* registry,
                    const char* trackSource, std::string* error);
 // One step of the link at the monotonic time `nowMs`: connects, greets, takes what the editor sent

@@ -15,6 +15,7 @@ void linkLive(UnitNode* node) {
     node->liveNext = graph.liveNodes;
     if (graph.liveNodes) graph.liveNodes->livePrev = node;
     graph.liveNodes = node;
+    if (node->tick != tickConstant) ++graph.liveNodeCount; // constants are never pulled
 }
 
 void unlinkLive(UnitNode* node) {
@@ -25,6 +26,7 @@ void unlinkLive(UnitNode* node) {
         graph.liveNodes = node->liveNext;
     if (node->liveNext) node->liveNext->livePrev = node->livePrev;
     node->livePrev = node->liveNext = nullptr;
+    if (node->tick != tickConstant) --graph.liveNodeCount;
 }
 
 void scheduleFree(void* block) {
@@ -74,6 +76,7 @@ void releaseSynthGraph() {
     freeReleased();
     for (UnitNode* node = graph.liveNodes; node;) {
         UnitNode* next = node->liveNext;
+        memFree(node->plan);
         memFree(node->buffer);
         memFree(node);
         node = next;
@@ -155,6 +158,8 @@ void releaseNode(UnitNode* node) {
         graph.nodeTable[node->index] == node)
         graph.nodeTable[node->index] = nullptr;
     if (node->buffer) scheduleFree(node->buffer);
+    if (node->plan) scheduleFree(node->plan);
+    node->plan = nullptr;
     for (int32_t k = 0; k < node->inputCount; ++k) releaseNode(node->inputs[k]);
     node->inputCount = -1;
     unlinkLive(node);

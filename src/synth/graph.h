@@ -31,11 +31,24 @@ struct SynthGraph {
     Stereo tempo;             // beats per minute, from the song
     int32_t samplesPerTick;   // the sequencer's grid, from the song
     uint32_t evaluationDepth; // pulls in progress, up to kMaxEvaluationDepth
+    int32_t liveNodeCount;    // nodes on the live chain that can be pulled (not constants)
+    // Evaluation plans (evaluation_plan.h).
+    uint32_t planGeneration;  // +1 whenever the order of evaluation may have changed
+    uint32_t planBuildSerial; // +1 per plan build
+    int32_t poolsWithNoteOns; // pools holding note-ons: their next control step builds voices
+    int32_t planned;          // the current sample is evaluated through plans
+    uint32_t plannedSampleCount;
 };
 
 extern SynthGraph gSynthGraph;
 inline SynthGraph& synthGraph() {
     return gSynthGraph;
+}
+
+// Says that what the evaluation reaches has changed (a channel fell asleep or woke, a random
+// value with an evaluated range was fixed): every plan is rebuilt before it runs again.
+inline void changeEvaluationOrder() {
+    ++gSynthGraph.planGeneration;
 }
 
 // Takes a copy of the patch (kPatchWordCount words), allocates the node table and the build

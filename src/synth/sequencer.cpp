@@ -29,6 +29,7 @@ void queueAtPool(UnitNode* pool, int32_t note, int32_t velocity, bool isNoteOn) 
     const uint32_t entry = packQueuedNote(note, velocity);
     if (isNoteOn) {
         if (queues.onCount >= kNoteOnQueueRoom) return;
+        if (queues.onCount == 0) ++synthGraph().poolsWithNoteOns; // voices start at its next control step
         buffer->held[note] = ++gSequencer.noteSerial;
         queues.onQueue[queues.onCount++] = entry;
     } else {

@@ -1,6 +1,7 @@
 #include "synth/synth.h"
 
 #include "base/memory.h"
+#include "synth/evaluation_plan.h"
 #include "synth/float_mode.h"
 #include "synth/graph.h"
 #include "synth/patch.h"
@@ -49,6 +50,8 @@ void beginRender() {
     graph.samplesPerTick = header.samplesPerTick > 0 ? header.samplesPerTick : 1;
     resetSequencerStreams();
     position = 0;
+    // The master's plan takes its memory now rather than in the first sample.
+    if (graph.nodeTable) preparePlan(graph.nodeTable[kMasterNodeIndex]);
 }
 
 uint32_t renderTickFrames() {
@@ -68,7 +71,11 @@ uint32_t renderTick(float* out) {
     for (uint32_t i = 0; i < frames; ++i) {
         __m128 narrowed = _mm_setzero_ps();
         if (master) {
-            evaluateNode(master);
+            if (beginPlannedSample())
+                runPlan(master);
+            else
+                evaluateNode(master);
+            graph.planned = 0;
             narrowed = _mm_cvtpd_ps(master->output.v); // truncates under the render mode
         }
         _mm_storel_pi(reinterpret_cast<__m64*>(out + 2 * i), narrowed);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 struct UnitNode;
+struct EvaluationPlan;
 using UnitTick = void (*)(UnitNode* node);
 using UnitInit = void (*)(UnitNode* node);
 
@@ -34,4 +35,9 @@ struct alignas(16) UnitNode {
     // the whole synthesizer can be taken down even while voices sound.
     UnitNode* livePrev;
     UnitNode* liveNext;
+    // Evaluation plans (evaluation_plan.h): the plan of a node evaluated as a root (the master,
+    // a voice), and the marks a plan build leaves on the nodes it has met.
+    EvaluationPlan* plan;
+    uint32_t planVisit; // build serial once the node's stamped part is placed
+    uint32_t planGuard; // build serial while its guard is open (ChannelOutput, RandomValue)
 };

@@ -1,15 +1,38 @@
 #include "synth/unit_table.h"
 
 #include "base/memory.h"
+#include "synth/unit.h"
 
 namespace {
 
 struct UnitEntry {
     int32_t number;
     UnitTick tick;
+    UnitTick compute;
+    UnitPull pull;
     UnitInit init;
     const char* name;
 };
+
+// The tick of a stamped type: the stamp check, its inputs in the row's order, then the compute.
+template <UnitTick Compute, UnitPull Pull>
+void pulledTick(UnitNode* node) {
+    if (!beginTick(node)) return;
+    if constexpr (Pull.kind == PullKind::LastToFirst) {
+        for (int32_t k = node->inputCount - 1; k >= 0; --k) tickInput(node, k);
+    } else {
+        for (int32_t k = Pull.first; k < Pull.first + Pull.count; ++k) tickInput(node, k);
+    }
+    Compute(node);
+}
+
+template <UnitTick Compute, UnitPull Pull>
+constexpr UnitTick tickOf() {
+    if constexpr (Pull.kind == PullKind::InOrder || Pull.kind == PullKind::LastToFirst)
+        return &pulledTick<Compute, Pull>;
+    else
+        return Compute;
+}
 
 // noInit becomes a null hook by template matching rather than by comparing function addresses,
 // which a compiler instrumenting pointer comparisons cannot fold into a constant.
@@ -22,7 +45,8 @@ constexpr UnitInit initHook<&noInit>() {
     return nullptr;
 }
 
-#define QUORLAX_UNIT_ENTRY(number, name, tick, init) {number, &tick, initHook<&init>(), #name},
+#define QUORLAX_UNIT_ENTRY(number, name, compute, init, pull)                                                \
+    {number, tickOf<&compute, pull>(), &compute, pull, initHook<&init>(), #name},
 constexpr UnitEntry kUnitTable[] = {QUORLAX_UNIT_TYPES(QUORLAX_UNIT_ENTRY)};
 #undef QUORLAX_UNIT_ENTRY
 
@@ -50,6 +74,14 @@ void initDelayBuffer(UnitNode* node) {
 
 UnitTick unitTick(int32_t type) {
     return type >= 0 && type < kUnitTypeCount ? kUnitTable[type].tick : &tickSilent;
+}
+
+UnitTick unitCompute(int32_t type) {
+    return type >= 0 && type < kUnitTypeCount ? kUnitTable[type].compute : &tickSilent;
+}
+
+UnitPull unitPull(int32_t type) {
+    return type >= 0 && type < kUnitTypeCount ? kUnitTable[type].pull : unstamped();
 }
 
 UnitInit unitInit(int32_t type) {

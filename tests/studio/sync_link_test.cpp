@@ -196,13 +196,24 @@ TEST_F(SyncLinkTest, SavesTheEditorsKeysAsATrackSourceThatReadsBackExactly) {
 }
 
 TEST_F(SyncLinkTest, SaysWhyASaveFailedAndStaysLinked) {
-    trackSource = folder / "missing/show.rocket";
-    start(editor.port());
-    ASSERT_TRUE(linkUp());
-    ASSERT_TRUE(sendAndSettle(editorSaveTracks()));
-    EXPECT_EQ(lines.back(), "sync 127.0.0.1:" + std::to_string(editor.port()) +
-                                ": cannot save the tracks to " + trackSource + ": its folder does not exist");
-    EXPECT_TRUE(syncLinkConnected(&link));
+    const struct {
+        std::string path;
+        std::string line; // after "sync 127.0.0.1:PORT: "
+    } cases[] = {
+        {folder / "missing/show.rocket",
+         "cannot save the tracks to " + (folder / "missing/show.rocket") + ": its folder does not exist"},
+        {"", "cannot save the tracks: there is no source tree"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        stopSyncLink(&link);
+        trackSource = c.path;
+        start(editor.port());
+        ASSERT_TRUE(linkUp());
+        ASSERT_TRUE(sendAndSettle(editorSaveTracks()));
+        EXPECT_EQ(lines.back(), "sync 127.0.0.1:" + std::to_string(editor.port()) + ": " + c.line);
+        EXPECT_TRUE(syncLinkConnected(&link));
+    }
 }
 
 TEST_F(SyncLinkTest, BadInputEndsTheConnectionKeepsTheKeysAndTheLinkComesBack) {

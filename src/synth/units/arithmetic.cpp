@@ -1,23 +1,17 @@
 // Add (type 17), Crossfade (type 20) and Negate (type 45): stateless arithmetic on signals.
 #include "synth/unit.h"
 
-void tickAdd(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 2);
+void computeAdd(UnitNode* node) {
     node->output = input(node, 0) + input(node, 1);
 }
 
 // Inputs: from, to, amount. The amount is not clamped, so values outside 0-1 extrapolate.
-void tickCrossfade(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 3);
+void computeCrossfade(UnitNode* node) {
     const Stereo from = input(node, 0);
     node->output = from + (input(node, 1) - from) * input(node, 2);
 }
 
 // Flips the sign bits, so 0 becomes -0.
-void tickNegate(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInput(node, 0);
+void computeNegate(UnitNode* node) {
     node->output = -input(node, 0);
 }

@@ -95,9 +95,7 @@ void initBiquadSections(UnitNode* node) {
     node->buffer = memAlloc(kMaxBiquadSections * sizeof(BiquadSection));
 }
 
-void tickBiquadFilter(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 4);
+void computeBiquadFilter(UnitNode* node) {
     BiquadState& state = unitState<BiquadState>(node);
     const uint16_t flags = paramWord(node);
     if (isControlStep()) computeCoefficients(state, node, flags);

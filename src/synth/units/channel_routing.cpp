@@ -2,18 +2,14 @@
 #include "synth/unit.h"
 
 // One lane on both sides: parameter word 0 takes the left lane, any other value the right.
-void tickChannelSelect(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInput(node, 0);
+void computeChannelSelect(UnitNode* node) {
     const Stereo in = input(node, 0);
     node->output = paramWord(node) == 0 ? stereo(leftOf(in)) : stereo(rightOf(in));
 }
 
 // Inputs: signal, amount. Amount 0 keeps the lanes, 0.5 gives the mono mix on both and 1 swaps
 // them.
-void tickChannelBlend(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 2);
+void computeChannelBlend(UnitNode* node) {
     const Stereo in = input(node, 0);
     const Stereo g = clampOf(input(node, 1), 0.0, 1.0);
     // (R - L, L - R): left = L + g (R - L) and right = R - g (R - L) in one step.

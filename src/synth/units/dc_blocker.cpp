@@ -10,9 +10,7 @@ struct DcBlockerState {
 } // namespace
 
 // A pole at or above this is limited to it, so the filter cannot run away.
-void tickDcBlocker(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 2);
+void computeDcBlocker(UnitNode* node) {
     DcBlockerState& state = unitState<DcBlockerState>(node);
     const Stereo x = input(node, 0);
     const Stereo pole = minOf(input(node, 1), stereo(k0p99994755));

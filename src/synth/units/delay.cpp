@@ -108,9 +108,7 @@ void writeLine(DelayLine& line, double* frames, Stereo value) {
 
 } // namespace
 
-void tickDelay(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 2);
+void computeDelay(UnitNode* node) {
     DelayLine& line = unitState<DelayLine>(node);
     auto* frames = workBuffer<double>(node);
     if (!frames) return; // no memory for the line: silent
@@ -119,9 +117,7 @@ void tickDelay(UnitNode* node) {
     writeLine(line, frames, input(node, 0));
 }
 
-void tickEchoDelay(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 5);
+void computeEchoDelay(UnitNode* node) {
     EchoState& state = unitState<EchoState>(node);
     auto* frames = workBuffer<double>(node);
     if (!frames) return;

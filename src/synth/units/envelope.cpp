@@ -31,9 +31,7 @@ Stereo segmentRate(Stereo x) {
 
 } // namespace
 
-void tickEnvelope(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 7);
+void computeEnvelope(UnitNode* node) {
     EnvelopeState& env = unitState<EnvelopeState>(node);
     const uint16_t flags = paramWord(node);
     const VoiceSlot* voice = currentVoice();

@@ -2,9 +2,7 @@
 // reports the same as its own activity, so a voice can end on it.
 #include "synth/unit.h"
 
-void tickEnvelopeActive(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInput(node, 0);
+void computeEnvelopeActive(UnitNode* node) {
     const UnitNode* source = node->inputs[0];
     const Stereo sounding = source ? notEqual(source->activity, zeroStereo()) : zeroStereo();
     node->output = maskToOne(sounding);

@@ -45,9 +45,7 @@ struct BandMemory {
 
 } // namespace
 
-void tickGraphicEq(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 1 + kBandCount);
+void computeGraphicEq(UnitNode* node) {
     GraphicEqState& state = unitState<GraphicEqState>(node);
     if (isControlStep())
         for (int32_t row = 0; row < kBandCount; ++row)

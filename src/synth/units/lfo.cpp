@@ -12,9 +12,7 @@ constexpr uint16_t kLfoTempoSync = 0x800;
 
 } // namespace
 
-void tickLfo(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 4);
+void computeLfo(UnitNode* node) {
     OscState& state = unitState<OscState>(node);
     const uint16_t flags = paramWord(node);
 

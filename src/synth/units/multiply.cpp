@@ -5,9 +5,6 @@
 //   struct EchoState { Stereo feedback; Stereo memory; };
 // and reaches it with `EchoState& state = unitState<EchoState>(node);`.
 
-void tickMultiply(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInput(node, 0);
-    tickInput(node, 1);
+void computeMultiply(UnitNode* node) {
     node->output = input(node, 1) * input(node, 0);
 }

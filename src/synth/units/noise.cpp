@@ -10,9 +10,7 @@ struct NoiseUnitState {
 
 } // namespace
 
-void tickNoise(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 2);
+void computeNoise(UnitNode* node) {
     const Stereo colour = input(node, 0);
     const Stereo x = noise();
     Stereo out = x;

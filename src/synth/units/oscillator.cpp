@@ -13,9 +13,7 @@ constexpr int32_t kRandomPhaseVoices = 7;
 
 } // namespace
 
-void tickOscillator(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 7);
+void computeOscillator(UnitNode* node) {
     OscState& state = unitState<OscState>(node);
     const uint16_t flags = paramWord(node);
 

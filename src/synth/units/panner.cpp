@@ -10,9 +10,7 @@ struct PannerState {
 
 } // namespace
 
-void tickPanner(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 2);
+void computePanner(UnitNode* node) {
     PannerState& state = unitState<PannerState>(node);
     if (isControlStep()) {
         // The left gain comes from the position's right lane and the right gain from its left

@@ -1,6 +1,6 @@
 // RandomValue (type 35): one random value in [-range, range) per node, drawn on its first tick
 // and kept. Placed in a voice template it gives every voice its own value.
-#include "synth/unit.h"
+#include "synth/units/random_value.h"
 
 // No stamp: until a draw comes out nonzero, every tick draws again (a range of 0 keeps
 // drawing). Afterwards the node neither draws nor ticks its input. Reached again from its own
@@ -10,5 +10,12 @@ void tickRandomValue(UnitNode* node) {
     node->evaluating = 1;
     tickInput(node, 0);
     node->evaluating = 0;
+    drawRandomValue(node);
+}
+
+void drawRandomValue(UnitNode* node) {
     node->output = noise() * input(node, 0);
+    // Fixed from now on: a range that is evaluated (not a constant) is no longer reached here.
+    const UnitNode* range = node->inputs[0];
+    if (!bothZero(node->output) && range && range->tick != tickConstant) changeEvaluationOrder();
 }

@@ -40,9 +40,7 @@ struct ReverbState {
 
 } // namespace
 
-void tickReverb(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 6);
+void computeReverb(UnitNode* node) {
     ReverbState& state = unitState<ReverbState>(node);
     auto* frames = workBuffer<double>(node);
     Stereo dry = input(node, 0);

@@ -15,9 +15,7 @@ struct SampleHoldState {
 
 } // namespace
 
-void tickSampleHold(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 2);
+void computeSampleHold(UnitNode* node) {
     SampleHoldState& state = unitState<SampleHoldState>(node);
     uint16_t word = paramWord(node);
     Stereo control = input(node, 1);

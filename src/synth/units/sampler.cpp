@@ -86,17 +86,14 @@ void loadCoefficients(UnitNode* node, SamplerState& state) {
 
 } // namespace
 
-void tickSampleSource(UnitNode* node) {
-    if (!beginTick(node)) return;
+void computeSampleSource(UnitNode* node) {
     SampleSourceState& state = unitState<SampleSourceState>(node);
     SampleWave wave = sampleWave(paramWord(node));
     state.length = stereo(wave.length);
     state.frames = wave.frames;
 }
 
-void tickSampler(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 7);
+void computeSampler(UnitNode* node) {
     SamplerState& state = unitState<SamplerState>(node);
     if (isControlStep()) loadCoefficients(node, state);
     if (state.frameCount == 0) {

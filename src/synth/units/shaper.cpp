@@ -36,9 +36,7 @@ void computeCurve(ShaperState& state, UnitNode* node, uint16_t curve) {
 
 } // namespace
 
-void tickShaper(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 3);
+void computeShaper(UnitNode* node) {
     ShaperState& state = unitState<ShaperState>(node);
     const uint16_t curve = paramWord(node);
     if (curve != kSoftClip && curve != kExpander && curve != kSineFold) {

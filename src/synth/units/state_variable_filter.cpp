@@ -32,9 +32,7 @@ Stereo bitMask(uint16_t word, int32_t bit) {
 
 } // namespace
 
-void tickStateVariableFilter(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 3);
+void computeStateVariableFilter(UnitNode* node) {
     StateVariableFilterState& state = unitState<StateVariableFilterState>(node);
     uint16_t word = paramWord(node);
     if (isControlStep()) {

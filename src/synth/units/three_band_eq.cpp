@@ -30,9 +30,7 @@ Stereo splitLowPass(Stereo (&stages)[kSplitPoles], Stereo coefficient, Stereo x)
 
 } // namespace
 
-void tickThreeBandEq(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 4);
+void computeThreeBandEq(UnitNode* node) {
     ThreeBandEqState& state = unitState<ThreeBandEqState>(node);
     if (isControlStep()) {
         state.gainLow = levelCurve(input(node, 1));

@@ -1,9 +1,7 @@
 // VoiceOutput (type 4): the root of a voice; its activity decides when the voice ends.
 #include "synth/unit.h"
 
-void tickVoiceOutput(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInputs(node, 3);
+void computeVoiceOutput(UnitNode* node) {
     node->output = input(node, 1) * input(node, 0);
     node->activity = notEqual(input(node, 2), zeroStereo());
 }

@@ -4,6 +4,7 @@
 #include "synth/units/voice_pool.h"
 
 #include "base/audio_format.h"
+#include "synth/evaluation_plan.h"
 #include "synth/patch.h"
 
 namespace {
@@ -52,6 +53,7 @@ void startQueuedNotes(UnitNode* node, VoicePoolBuffer& pool, VoicePoolState& que
     SynthGraph& graph = synthGraph();
     int32_t limit = poolVoiceLimitOf(paramWord(node, 1));
     int32_t templateIndex = node->inputCount > 0 ? graph.patch[node->index + 1] : -1;
+    if (queues.onCount > 0 && graph.poolsWithNoteOns > 0) --graph.poolsWithNoteOns;
     while (queues.onCount > 0) {
         uint32_t entry = queues.onQueue[--queues.onCount];
         int32_t note = queuedNote(entry);
@@ -79,11 +81,7 @@ void startQueuedNotes(UnitNode* node, VoicePoolBuffer& pool, VoicePoolState& que
 
 } // namespace
 
-void tickVoicePool(UnitNode* node) {
-    if (!beginTick(node)) return;
-    tickInput(node, 1);
-    tickInput(node, 2);
-    tickInput(node, 3);
+void computeVoicePool(UnitNode* node) {
     auto* pool = workBuffer<VoicePoolBuffer>(node);
     if (!pool) return;
     VoicePoolState& queues = unitState<VoicePoolState>(node);
@@ -109,7 +107,7 @@ void tickVoicePool(UnitNode* node) {
         slot.noteShifted = slot.noteValue + transpose;
         slot.increment = slot.baseIncrement * queues.pitchFactor;
         UnitNode* root = slot.root;
-        evaluateNode(root);
+        evaluateVoice(root);
         sum += root->output;
         slot.trigger = zeroStereo();
         if (bothZero(root->activity)) {
