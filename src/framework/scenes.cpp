@@ -30,12 +30,6 @@ const char* sceneProgramText(int32_t sceneIndex) {
     return text ? text : findEmbeddedShader("placeholder.glsl");
 }
 
-SceneState* sceneStateAt(int32_t sceneIndex) {
-    if (!state.sceneStates || sceneIndex < 0 || sceneIndex >= listCount(state.sceneStates)) return nullptr;
-    listSeek(state.sceneStates, sceneIndex);
-    return static_cast<SceneState*>(listGet(state.sceneStates).pointer);
-}
-
 template <typename Record>
 Record* allocateRecord() {
     return static_cast<Record*>(memAlloc(sizeof(Record)));
@@ -45,6 +39,28 @@ Record* allocateRecord() {
 
 FrameworkState* frameworkState() {
     return &state;
+}
+
+SceneState* sceneStateAt(int32_t sceneIndex) {
+    if (!state.sceneStates || sceneIndex < 0 || sceneIndex >= listCount(state.sceneStates)) return nullptr;
+    listSeek(state.sceneStates, sceneIndex);
+    return static_cast<SceneState*>(listGet(state.sceneStates).pointer);
+}
+
+const char* sceneProgramFile(int32_t sceneIndex) {
+    return sceneIndex >= 0 && sceneIndex < kSceneCount ? kSceneProgramFiles[sceneIndex] : nullptr;
+}
+
+void sceneStartTicks(float starts[kSceneCount]) {
+    const ParameterTrack* selector = state.sceneSelector;
+    for (int32_t scene = 0; scene < kSceneCount; ++scene) {
+        starts[scene] = 0.0f;
+        for (int32_t key = 0; selector && key < selector->count; ++key)
+            if (static_cast<int32_t>(selector->keys[key].value) == scene) {
+                starts[scene] = static_cast<float>(selector->keys[key].time);
+                break;
+            }
+    }
 }
 
 void buildSceneTable(SceneDescriptor rows[kSceneCount]) {

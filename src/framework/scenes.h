@@ -53,6 +53,14 @@ FrameworkState* frameworkState();
 
 // The eight rows in scene order: the shared callbacks, the labels and each scene's program text.
 void buildSceneTable(SceneDescriptor rows[kSceneCount]);
+// The file name of scene index `sceneIndex`'s program among the shader texts ("scene1.glsl").
+const char* sceneProgramFile(int32_t sceneIndex);
+// The started scene's state (null when there is no such scene).
+SceneState* sceneStateAt(int32_t sceneIndex);
+// The first tick of each scene as the current selector track names it (0 for a scene it never
+// names).
+void sceneStartTicks(float starts[kSceneCount]);
+
 // The table initScenes starts (kSceneCount rows). Its owner keeps and frees the block;
 // releaseScenes only forgets the pointer.
 void setSceneTable(const SceneDescriptor* table);

@@ -19,6 +19,10 @@ struct AudioStream {
     // taken since the start, these included. May be null.
     void (*onCursor)(void* context, uint64_t cursor);
     void* context;
+    // When set, the device asks it for every chunk instead of reading `frames` (Linux): it writes
+    // `frameCount` interleaved stereo frames into `out`; `cursor` is the count of frames taken
+    // before them. Called on the device's own thread, with `context`. May be null.
+    void (*fill)(void* context, float* out, uint32_t frameCount, uint64_t cursor);
 };
 
 // The device as a record of functions, so tests can replace it (a device that fails to open, a

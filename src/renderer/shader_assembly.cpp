@@ -38,6 +38,15 @@ const IncludeLibraryEntry* includeLibrary() {
     return library;
 }
 
+int32_t setIncludeLibraryText(const char* name, const char* text) {
+    for (IncludeLibraryEntry& entry : library)
+        if (compareText(name, entry.name) == 0) {
+            entry.text = text ? text : findEmbeddedShader(entry.name);
+            return 1;
+        }
+    return 0;
+}
+
 char* replaceAll(const char* text, char** state, const char* pattern, const char* replacement) {
     if (!text || !state || !pattern || !replacement) return nullptr;
     const int32_t patternLength = textLength(pattern);

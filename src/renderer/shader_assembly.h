@@ -12,6 +12,10 @@ struct IncludeLibraryEntry {
 constexpr int32_t kIncludeLibraryCount = 2;
 // "common.inl" then "postprocess.inl", in search order, with their embedded texts.
 const IncludeLibraryEntry* includeLibrary();
+// Makes later builds include `text` (kept by the caller while it is in use) under the library's
+// name, as when its file was edited; null puts the embedded text back. 1, or 0 for a name that is
+// no library's.
+int32_t setIncludeLibraryText(const char* name, const char* text);
 
 // Every non-overlapping occurrence of `pattern` in `text`, found left to right, replaced by
 // `replacement`; pasted text is never searched again. The result is a heap block that also

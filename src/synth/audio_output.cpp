@@ -49,8 +49,9 @@ int openAudio() {
     // Normally allocated by startRenderThread; without it the device plays silence.
     prepareSongOutput();
     SongOutput* song = songOutput();
-    const AudioStream stream = {song->frames, song->frames ? song->songFrames : 0, &song->renderedFrames,
-                                watchDeviceCursor, nullptr};
+    const AudioStream stream = {
+        song->frames, song->frames ? song->songFrames : 0, &song->renderedFrames, watchDeviceCursor, nullptr,
+        nullptr};
     output.deviceOpen = audioDeviceServices()->openDevice(&stream);
     return output.deviceOpen;
 }

@@ -1,6 +1,7 @@
 // The presentation clock over the audio play position.
 #include "synth/clock.h"
 
+#include "platform/platform.h"
 #include "synth/audio_output.h"
 #include "synth/song.h"
 #include "synth/song_clock.h"
@@ -53,7 +54,22 @@ float playPositionSeconds() {
 }
 
 float musicTime() {
-    return playPositionSeconds() * clockParameters.ticksPerSecond + kClockOffset;
+    return clockTimeAtFrame(audioPlayPosition());
+}
+
+float clockTimeAtFrame(uint32_t frames) {
+    return static_cast<float>(frames) * kSecondsPerFrame * clockParameters.ticksPerSecond + kClockOffset;
+}
+
+uint32_t clockFrameAtTime(float time) {
+    if (!(clockParameters.ticksPerSecond > 0.0f) || !(time > kClockOffset)) return 0;
+    // The estimate is within a frame or two of the answer; the float steps settle it.
+    const double estimate = (double(time) - kClockOffset) / clockParameters.ticksPerSecond * kAudioFrameRate;
+    if (estimate >= double(UINT32_MAX)) return UINT32_MAX;
+    uint32_t frame = static_cast<uint32_t>(estimate > 2.0 ? estimate - 2.0 : 0.0);
+    while (frame < UINT32_MAX && clockTimeAtFrame(frame) < time) ++frame;
+    while (frame > 0 && clockTimeAtFrame(frame - 1) >= time) --frame;
+    return frame;
 }
 
 float musicLength() {

@@ -29,5 +29,9 @@ float clockTicksPerSecond();
 float playPositionSeconds();
 // The presentation time in clock ticks.
 float musicTime();
+// The presentation time when the play position is `frames`, as musicTime computes it.
+float clockTimeAtFrame(uint32_t frames);
+// The first play position whose clock time is at or after `time` (0 for times before the first).
+uint32_t clockFrameAtTime(float time);
 // The song length in clock ticks; the show ends two ticks before it.
 float musicLength();

@@ -14,8 +14,21 @@ SongOutput output;
 std::atomic<int> stopRequested;
 int threadStarted;
 
+struct RenderJob {
+    SongOutput* target;
+    int (*prepare)(void* context, SongOutput* target);
+    void* context;
+};
+RenderJob job;
+
 void renderThreadEntry(void* argument) {
-    renderSongOutput(static_cast<SongOutput*>(argument));
+    const RenderJob* started = static_cast<const RenderJob*>(argument);
+    if (started->prepare && !started->prepare(started->context, started->target)) {
+        started->target->renderedFrames.store(0, std::memory_order_release);
+        started->target->renderState.store(kRenderFinished, std::memory_order_release);
+        return;
+    }
+    renderSongOutput(started->target);
 }
 
 } // namespace
@@ -31,14 +44,18 @@ uint64_t songCapacityFrames(uint32_t songFrames, uint32_t samplesPerTick) {
 }
 
 int allocateSongOutput(uint32_t songFrames, uint32_t samplesPerTick) {
-    releaseSongOutput();
+    return allocateSongBuffer(&output, songFrames, samplesPerTick);
+}
+
+int allocateSongBuffer(SongOutput* song, uint32_t songFrames, uint32_t samplesPerTick) {
+    releaseSongBuffer(song);
     const uint64_t capacity = songCapacityFrames(songFrames, samplesPerTick);
     if (capacity > UINT32_MAX) return 0;
     auto* frames = static_cast<float*>(memAlloc(size_t(capacity) * 2 * sizeof(float)));
     if (!frames) return 0;
-    output.frames = frames;
-    output.songFrames = songFrames;
-    output.capacityFrames = static_cast<uint32_t>(capacity);
+    song->frames = frames;
+    song->songFrames = songFrames;
+    song->capacityFrames = static_cast<uint32_t>(capacity);
     return 1;
 }
 
@@ -56,12 +73,16 @@ int prepareSongOutput() {
 }
 
 void releaseSongOutput() {
-    memFree(output.frames);
-    output.frames = nullptr;
-    output.songFrames = 0;
-    output.capacityFrames = 0;
-    output.renderedFrames.store(0, std::memory_order_relaxed);
-    output.renderState.store(kRenderNotStarted, std::memory_order_relaxed);
+    releaseSongBuffer(&output);
+}
+
+void releaseSongBuffer(SongOutput* song) {
+    memFree(song->frames);
+    song->frames = nullptr;
+    song->songFrames = 0;
+    song->capacityFrames = 0;
+    song->renderedFrames.store(0, std::memory_order_relaxed);
+    song->renderState.store(kRenderNotStarted, std::memory_order_relaxed);
 }
 
 uint32_t renderSongOutput(SongOutput* song) {
@@ -85,17 +106,25 @@ uint32_t renderSongOutput(SongOutput* song) {
 
 int startRenderThread() {
     if (!prepareSongOutput()) return 0;
-    output.renderedFrames.store(0, std::memory_order_relaxed);
-    output.renderState.store(kRenderNotStarted, std::memory_order_relaxed);
+    return startRenderThreadFor(&output, nullptr, nullptr);
+}
+
+int startRenderThreadFor(SongOutput* target, int (*prepare)(void* context, SongOutput* target),
+                         void* context) {
+    // One synthesizer: a render still running would share it.
+    stopRenderThread();
+    target->renderedFrames.store(0, std::memory_order_relaxed);
+    target->renderState.store(kRenderNotStarted, std::memory_order_relaxed);
     stopRequested.store(0, std::memory_order_release);
-    threadStarted = platformServices()->startThread(renderThreadEntry, &output, 1);
+    job = {target, prepare, context};
+    threadStarted = platformServices()->startThread(renderThreadEntry, &job, 1);
     return threadStarted;
 }
 
 void stopRenderThread() {
     if (!threadStarted) return;
     stopRequested.store(1, std::memory_order_release);
-    while (output.renderState.load(std::memory_order_acquire) != kRenderFinished)
+    while (job.target->renderState.load(std::memory_order_acquire) != kRenderFinished)
         platformServices()->sleepMs(1);
     stopRequested.store(0, std::memory_order_release);
     threadStarted = 0;

@@ -31,6 +31,9 @@ uint64_t songCapacityFrames(uint32_t songFrames, uint32_t samplesPerTick);
 // Allocates a zero-filled buffer (silence until rendered) for `songFrames`, replacing any other;
 // 1 on success, 0 when out of memory.
 int allocateSongOutput(uint32_t songFrames, uint32_t samplesPerTick);
+// The same for a buffer of the caller's own (another song rendered beside the show's).
+int allocateSongBuffer(SongOutput* output, uint32_t songFrames, uint32_t samplesPerTick);
+void releaseSongBuffer(SongOutput* output);
 // Makes songOutput() the buffer for the prepared synthesizer's song, keeping one already sized
 // for it or for a partial render of it; 1 when it exists.
 int prepareSongOutput();
@@ -44,6 +47,11 @@ uint32_t renderSongOutput(SongOutput* output);
 // Starts the render loop on a thread of its own at raised priority, into songOutput() (allocated
 // here if need be). The thread is not joined: it ends when the song is rendered. 1 when started.
 int startRenderThread();
+// Starts a render thread into `target`: `prepare` runs on it first (it prepares the synthesizer
+// and sizes target's buffer with allocateSongBuffer; 0 renders nothing), then the render loop.
+// stopRenderThread stops it as it stops the show's. 1 when started.
+int startRenderThreadFor(SongOutput* target, int (*prepare)(void* context, SongOutput* target),
+                         void* context);
 // 1 once the render loop has finished the song in songOutput().
 int songRenderFinished();
 // Asks a render thread started by startRenderThread to stop after its current tick and waits

@@ -5,20 +5,10 @@
 # the pictures. `brief` only starts the show windowed, waits for the first scene and ends it:
 # scripts/sanitize runs it so that LeakSanitizer sees one whole start-up and shut-down.
 set -uo pipefail
-quorlax=$1 check=$2 pids=()
-work=$(mktemp -d /tmp/quorlax-xvfb.XXXXXX)
-export XDG_RUNTIME_DIR=$work HOME=$work SDL_AUDIODRIVER=dummy # silent, still a real-time clock
+quorlax=$1 check=$2
+source "$(dirname "${BASH_SOURCE[0]}")/../support/private_display.sh" quorlax-xvfb
 export NO_AT_BRIDGE=1 # the private server has no accessibility bus for GTK's bridge to join
-unset WAYLAND_DISPLAY
-cleanup() {
-    [ -n "${QUORLAX_XVFB_KEEP:-}" ] && cp "$work"/*.png "$QUORLAX_XVFB_KEEP"/ 2>/dev/null
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
 fail() { echo "FAIL ($check): $*" >&2; cat "$work/err" >&2; exit 1; }
-bg() { "$@" & pids+=($!); }
 
 # Window id of the window titled exactly $1, waiting up to $2 seconds (0: just look).
 window() {
@@ -57,9 +47,7 @@ dialog_keys() {
     xdotool key --delay 150 "$@"
 }
 
-bg Xvfb -displayfd 3 -screen 0 1280x720x24 -br -nolisten tcp 3>"$work/display" 2>/dev/null
-for ((i = 0; i < 50; i++)); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+start_display 1280x720x24 -br
 # Without a window manager a window of the screen's size has no title bar pushing it off screen.
 [ "$check" = windowed ] || [ "$check" = brief ] || { bg openbox --sm-disable >/dev/null 2>&1; sleep 1; }
 [ "$check" = failure ] && export QUORLAX_FORCE_FAILURE=window

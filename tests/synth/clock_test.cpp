@@ -70,4 +70,25 @@ TEST_F(ClockTest, EndConditionHoldsFrom3676Point6533Ticks) {
     for (int64_t frames : {low, low + 1, low + 1000, int64_t(9733716)}) EXPECT_GE(timeAt(frames), end);
 }
 
+// Seeking needs the inverse: the first play position at or after a time, so that playing from it
+// shows that time or just after it, never before.
+TEST_F(ClockTest, FrameAtTimeIsTheFirstFrameReachingIt) {
+    struct Case {
+        float time;
+        uint32_t near; // the frame in real arithmetic, within two frames
+    };
+    const Case cases[] = {
+        {-5.0f, 0}, {0.0f, 0}, {0.005f, 0}, {16.671668f, 44100}, {636.0f, 1682843}, {3676.0f, 9726683},
+    };
+    for (const Case& c : cases) {
+        const uint32_t frame = clockFrameAtTime(c.time);
+        EXPECT_NEAR(double(frame), double(c.near), 2.0) << c.time;
+        EXPECT_GE(clockTimeAtFrame(frame), c.time) << c.time;
+        if (frame > 0) {
+            EXPECT_LT(clockTimeAtFrame(frame - 1), c.time) << c.time;
+        }
+        EXPECT_EQ(clockTimeAtFrame(frame), timeAt(frame)) << "the clock reads positions the same way";
+    }
+}
+
 } // namespace

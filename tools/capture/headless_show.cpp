@@ -54,9 +54,8 @@ bool startHeadlessShow(const char* command, int width, int height, const InputTe
         return false;
     }
     for (int32_t i = 0; i < kSceneCount; ++i) {
-        listSeek(frameworkState()->sceneStates, i);
-        const auto* state = static_cast<const SceneState*>(listGet(frameworkState()->sceneStates).pointer);
-        if (state->program < 0)
+        const SceneState* state = sceneStateAt(i);
+        if (state && state->program < 0)
             std::fprintf(stderr, "warning: the program of scene %d did not build\n", i + 1);
     }
     gWidth = width;
@@ -88,18 +87,6 @@ void readShowPicture(uint8_t* rgba) {
 
 int32_t shownScene() {
     return frameworkState()->lastActivated + 1;
-}
-
-void sceneStartTicks(float starts[8]) {
-    const ParameterTrack* selector = frameworkState()->sceneSelector;
-    for (int32_t scene = 0; scene < kSceneCount; ++scene) {
-        starts[scene] = 0.0f;
-        for (int32_t key = 0; selector && key < selector->count; ++key)
-            if (static_cast<int32_t>(selector->keys[key].value) == scene) {
-                starts[scene] = static_cast<float>(selector->keys[key].time);
-                break;
-            }
-    }
 }
 
 void stopHeadlessShow() {

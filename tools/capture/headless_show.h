@@ -19,6 +19,4 @@ bool drawShowFrame(float time);
 void readShowPicture(uint8_t* rgba);
 // The scene the last frame showed, 1 to 8.
 int32_t shownScene();
-// The first tick of each scene, from the scene selector.
-void sceneStartTicks(float starts[8]);
 void stopHeadlessShow();

@@ -36,9 +36,10 @@ void fillFromStream(void*, Uint8* bytes, int length) {
     const uint32_t frames = static_cast<uint32_t>(length) / (kAudioChannels * sizeof(float));
     const AudioStream& stream = audio.stream;
     if (stream.onCursor) stream.onCursor(stream.context, audio.taken + frames);
+    if (stream.fill) stream.fill(stream.context, out, frames, audio.taken);
     const uint32_t ready =
         stream.readyFrames ? stream.readyFrames->load(std::memory_order_acquire) : stream.frameCount;
-    for (uint32_t done = 0; done < frames;) {
+    for (uint32_t done = stream.fill ? frames : 0; done < frames;) {
         if (stream.frameCount == 0) {
             std::memset(out, 0, (frames - done) * kAudioChannels * sizeof(float));
             break;

@@ -3,6 +3,7 @@
 #include "platform/display.h"
 
 #include "platform/linux_display/display_problem.h"
+#include "platform/linux_display/gl_window.h"
 #include "platform/linux_display/setup_dialog_gtk.h"
 #include "platform/platform.h"
 
@@ -25,6 +26,31 @@ struct LinuxWindow {
 
 LinuxWindow display;
 
+} // namespace
+
+SDL_Window* createGlWindow(const char* title, int32_t width, int32_t height, const PixelFormatRequest* format,
+                           uint32_t flags) {
+    const int channelBits = std::min(format->colorBits, 24) / 3;
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channelBits);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channelBits);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channelBits);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, format->doubleBuffer ? 1 : 0);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    // The depth buffer asked for, or the nearest smaller one the server has, as a Windows driver
+    // picks the closest pixel format.
+    const int32_t depths[] = {format->depthBits, 24, 16};
+    for (int32_t depth : depths) {
+        if (depth > format->depthBits) continue;
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
+        SDL_Window* window =
+            SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
+        if (window) return window;
+    }
+    return nullptr;
+}
+
 bool startVideo() {
     // The program catches the quit signals itself (platform.h); SDL's handlers would turn them
     // into an event that nobody reads while the dialog is open.
@@ -32,6 +58,8 @@ bool startVideo() {
     if (!display.videoStarted) display.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     return display.videoStarted;
 }
+
+namespace {
 
 int linuxDisplayAvailable() {
     setDisplayProblem("");
@@ -61,21 +89,6 @@ int linuxDisplayModeAt(int32_t index, DisplayMode* mode) {
     return 1;
 }
 
-// The depth buffer asked for, or the nearest smaller one the server has, as a Windows driver picks
-// the closest pixel format.
-SDL_Window* createWindowWithDepth(int32_t depthBits, const WindowSettings* settings, Uint32 flags) {
-    const int32_t depths[] = {depthBits, 24, 16};
-    for (int32_t depth : depths) {
-        if (depth > depthBits) continue;
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
-        SDL_Window* window =
-            SDL_CreateWindow("Varnholt Quorlax", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                             settings->mode.width, settings->mode.height, flags);
-        if (window) return window;
-    }
-    return nullptr;
-}
-
 // Switches the window's display to exactly the chosen size; a refused or missing mode fails.
 bool enterFullscreen(const WindowSettings* settings) {
     SDL_DisplayMode wanted{};
@@ -93,16 +106,9 @@ bool enterFullscreen(const WindowSettings* settings) {
 
 int linuxCreateDisplayWindow(const PixelFormatRequest* format, const WindowSettings* settings) {
     if (!startVideo()) return 0;
-    const int channelBits = std::min(format->colorBits, 24) / 3;
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channelBits);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channelBits);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channelBits);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, format->doubleBuffer ? 1 : 0);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     const Uint32 flags = SDL_WINDOW_OPENGL | (settings->fullscreen ? SDL_WINDOW_HIDDEN : 0);
-    display.window = createWindowWithDepth(format->depthBits, settings, flags);
+    display.window =
+        createGlWindow("Varnholt Quorlax", settings->mode.width, settings->mode.height, format, flags);
     if (!display.window) return 0;
     if (settings->fullscreen) {
         if (!enterFullscreen(settings)) return 0;
