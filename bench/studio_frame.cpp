@@ -5,18 +5,13 @@
 // frame besides: the scaled copy to the whole window, the overlay with its panel and timeline, the
 // look at the watched folders and the music's switch check. Both run a moving presentation time
 // inside scene 2 and are finished on the GPU every iteration.
-#include "app/application.h"
 #include "framework/scenes.h"
 #include "platform/headless_gl.h"
-#include "platform/platform.h"
 #include "renderer/gl_entries.h"
 #include "studio/overlay.h"
 #include "studio/source_reload.h"
 #include "studio/studio.h"
 #include "studio/studio_music.h"
-#include "synth/builtin_song.h"
-#include "synth/clock.h"
-#include "synth/song.h"
 
 #include <benchmark/benchmark.h>
 
@@ -28,24 +23,11 @@ namespace {
 constexpr int32_t kWindowWidth = 1280, kWindowHeight = 720;
 constexpr int32_t kPictureWidth = 320, kPictureHeight = 180;
 
-void skipSleep(uint32_t) {}
-
 bool startScenes() {
     static bool tried = false, ready = false;
     if (tried) return ready;
     tried = true;
-    if (!openHeadlessGl(kWindowWidth, kWindowHeight) || !initRenderer(nullptr, kPictureWidth, kPictureHeight))
-        return false;
-    size_t songBytes = 0;
-    const uint8_t* song = builtinSongBytes(&songBytes);
-    SongHeader header;
-    readSongHeader(song, songBytes, &header);
-    configureClock(header);
-    static SceneDescriptor rows[kSceneCount];
-    buildSceneTable(rows);
-    setSceneTable(rows);
-    platformServices()->sleepMs = skipSleep;
-    ready = initScenes() != 0;
+    ready = openHeadlessGl(kWindowWidth, kWindowHeight) && startStudioScenes(kPictureWidth, kPictureHeight);
     std::printf("# %s\n", headlessGlDescription());
     return ready;
 }

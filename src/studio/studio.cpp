@@ -1,6 +1,5 @@
 #include "studio/studio.h"
 
-#include "app/application.h"
 #include "framework/scenes.h"
 #include "platform/audio_device.h"
 #include "platform/platform.h"
@@ -288,33 +287,7 @@ bool startShow(const StudioOptions& options) {
     state.windowWidth = width > 0 ? width : options.width;
     state.windowHeight = height > 0 ? height : options.height;
     pictureSizeFor(state.windowWidth, state.windowHeight, &state.pictureWidth, &state.pictureHeight);
-    if (!initRenderer(nullptr, state.pictureWidth, state.pictureHeight)) {
-        std::fputs("quorlax-studio: a GL entry point is missing\n", stderr);
-        return false;
-    }
-    // The built-in song's clock until the song the studio renders plays (they agree unless the
-    // tree's music was edited before the start).
-    size_t songBytes = 0;
-    const uint8_t* song = builtinSongBytes(&songBytes);
-    SongHeader header;
-    readSongHeader(song, songBytes, &header);
-    configureClock(header);
-    static SceneDescriptor rows[kSceneCount];
-    buildSceneTable(rows);
-    setSceneTable(rows);
-    // The show's start-up pause is for its progress bar; the studio has none.
-    void (*sleep)(uint32_t) = platformServices()->sleepMs;
-    platformServices()->sleepMs = skipSleep;
-    const int32_t started = initScenes();
-    platformServices()->sleepMs = sleep;
-    if (!started) {
-        std::fputs("quorlax-studio: the scenes did not start\n", stderr);
-        return false;
-    }
-    for (int32_t i = 0; i < kSceneCount; ++i)
-        if (sceneStateAt(i) && sceneStateAt(i)->program < 0)
-            std::fprintf(stderr, "quorlax-studio: the program of scene %d did not build\n", i + 1);
-    return true;
+    return startStudioScenes(state.pictureWidth, state.pictureHeight);
 }
 
 void runLoop() {
@@ -354,6 +327,36 @@ void runLoop() {
 }
 
 } // namespace
+
+bool startStudioScenes(int32_t pictureWidth, int32_t pictureHeight) {
+    if (!initRenderer(nullptr, pictureWidth, pictureHeight)) {
+        std::fputs("quorlax-studio: a GL entry point is missing\n", stderr);
+        return false;
+    }
+    // The built-in song's clock until the song the studio renders plays (they agree unless the
+    // tree's music was edited before the start).
+    size_t songBytes = 0;
+    const uint8_t* song = builtinSongBytes(&songBytes);
+    SongHeader header;
+    readSongHeader(song, songBytes, &header);
+    configureClock(header);
+    static SceneDescriptor rows[kSceneCount];
+    buildSceneTable(rows);
+    setSceneTable(rows);
+    // The show's start-up pause is for its progress bar; the studio has none.
+    void (*sleep)(uint32_t) = platformServices()->sleepMs;
+    platformServices()->sleepMs = skipSleep;
+    const int32_t started = initScenes();
+    platformServices()->sleepMs = sleep;
+    if (!started) {
+        std::fputs("quorlax-studio: the scenes did not start\n", stderr);
+        return false;
+    }
+    for (int32_t i = 0; i < kSceneCount; ++i)
+        if (sceneStateAt(i) && sceneStateAt(i)->program < 0)
+            std::fprintf(stderr, "quorlax-studio: the program of scene %d did not build\n", i + 1);
+    return true;
+}
 
 void setStudioLink(StudioLinkPoll poll, void* context) {
     studio.linkPoll = poll;

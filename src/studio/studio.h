@@ -45,6 +45,11 @@ std::string studioStateLine(const StudioState& state);
 // The overlay panel's lines.
 std::vector<std::string> studioOverlayLines(const StudioState& state);
 
+// On the current GL context: the renderer for a picture of that size and the scenes started with
+// the built-in song's clock, without the show's start-up pause. False, with a line on stderr,
+// when a GL entry point is missing or the scenes cannot start.
+bool startStudioScenes(int32_t pictureWidth, int32_t pictureHeight);
+
 // Opens the window and runs the studio until Escape, the window's close or a quit signal; the
 // process exit code (0, or 1 when the window or GL cannot be had).
 int runStudio(const StudioOptions& options);

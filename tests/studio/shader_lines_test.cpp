@@ -75,6 +75,29 @@ TEST(ShaderLines, TraceAgreesWithTheRenderersExpansionOfEveryScene) {
     EXPECT_EQ(scenes, 8);
 }
 
+// A library that includes itself is pasted sixteen times, then its include line is left for the
+// compiler, in the renderer's expansion and in the trace alike.
+TEST(ShaderLines, SelfIncludingLibraryStopsWhereTheRendererStops) {
+    const char* looping = "x\n#include \"common.inl\"";
+    ASSERT_EQ(setIncludeLibraryText("common.inl", looping), 1);
+    const char* scene = "#include \"common.inl\"\n";
+    const char* expanded = expandIncludes(scene);
+    const std::vector<std::string> expandedLines = splitLines(expanded);
+    if (expanded != scene) memFree(const_cast<char*>(expanded));
+    const std::vector<SourceLine> trace =
+        traceExpandedLines("s.glsl", scene, {{"common.inl", "src/shaders/common.inl", looping}});
+    setIncludeLibraryText("common.inl", nullptr);
+    ASSERT_EQ(expandedLines.size(), 17u);
+    ASSERT_EQ(trace.size(), 17u);
+    for (size_t i = 0; i < 16; ++i) {
+        EXPECT_EQ(expandedLines[i], "x");
+        EXPECT_EQ(trace[i].line, 1) << i;
+    }
+    EXPECT_EQ(expandedLines[16], "#include \"common.inl\"");
+    EXPECT_EQ(trace[16].file, "src/shaders/common.inl");
+    EXPECT_EQ(trace[16].line, 2);
+}
+
 TEST(ShaderLines, DriverMessagesAreLocatedInTheirFiles) {
     const std::vector<SourceLine> lines = {
         {"src/shaders/scene3.glsl", 1}, {"src/shaders/common.inl", 7}, {"src/shaders/scene3.glsl", 42}};
