@@ -101,8 +101,9 @@ wait_in "$work/out" 'tick [0-9.]+ scene [0-9] paused' 60
 tell "save"
 wait_in "$work/err" "sync 127.0.0.1:$port: saved the tracks to $source_file" 30
 grep -q '<track name="fadetime">' "$source_file" || fail "no fadetime track in the saved file"
-sed -n '/<track name="fadetime">/,/<\/track>/p' "$source_file" | grep -q '<key row="636" value="0" interpolation="0"/>' ||
-    fail "the saved fadetime lacks the editor's key"
+saved_fadetime=$(sed -n '/<track name="fadetime">/,/<\/track>/p' "$source_file")
+grep -q '<key row="636" value="0" interpolation="0"/>' <<<"$saved_fadetime" ||
+    fail "the saved fadetime lacks the editor's key: $(grep -E 'row="6[0-9][0-9]"' <<<"$saved_fadetime" | tr -d '\t')"
 "$trackc" "$source_file" --cpp "$work/tracks.cpp" || fail "trackc refuses the saved file"
 
 # The editor goes: the studio says so and keeps the keys; it comes back within the retry time.
