@@ -50,7 +50,7 @@ port=$(sed -n 's/^listening //p' "$work/editor")
 [ -n "$port" ] || { cat "$work/editor" >&2; echo "FAIL: the editor does not listen" >&2; exit 1; }
 
 bg "$studio" --size 320x180 --scale 0.25 --paused --tick 636 --print-state --sources "$work/tree" \
-    --sync "$port" >"$work/out" 2>"$work/err"
+    --sync "$port" >>"$work/out" 2>"$work/err"
 pid=$!
 for ((i = 0; i < 300; i++)); do
     window=$(xdotool search --name '^Varnholt Quorlax Studio$' 2>/dev/null | head -1) && [ -n "$window" ] && break
@@ -107,6 +107,7 @@ grep -q '<key row="636" value="0" interpolation="0"/>' <<<"$saved_fadetime" ||
 "$trackc" "$source_file" --cpp "$work/tracks.cpp" || fail "trackc refuses the saved file"
 
 # The editor goes: the studio says so and keeps the keys; it comes back within the retry time.
+: >"$work/out" # the studio appends: later waits look only at what comes after
 tell "close"
 wait_in "$work/out" "link disconnected 127.0.0.1:$port" 30
 wait_in "$work/out" "link connected 127.0.0.1:$port" 30
