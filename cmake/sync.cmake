@@ -13,3 +13,10 @@ if(TARGET quorlax_testsupport)
     add_executable(sync-test-editor ${PROJECT_SOURCE_DIR}/tests/studio/sync_editor_program.cc)
     target_link_libraries(sync-test-editor PRIVATE quorlax_testsupport)
 endif()
+
+# The studio linked to the test editor on a private X server (quorlax-studio: cmake/studio.cmake).
+if(QUORLAX_TESTS)
+    add_test(NAME sync_under_xvfb COMMAND bash ${PROJECT_SOURCE_DIR}/tests/studio/sync_under_xvfb.sh
+        $<TARGET_FILE:quorlax-studio> $<TARGET_FILE:sync-test-editor> $<TARGET_FILE:trackc>)
+    set_tests_properties(sync_under_xvfb PROPERTIES TIMEOUT 300)
+endif()

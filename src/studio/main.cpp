@@ -1,5 +1,6 @@
 // quorlax-studio: the show as an authoring tool.
 #include "studio/studio.h"
+#include "studio/studio_sync.h"
 
 #include <cstdio>
 #include <string>
@@ -20,6 +21,10 @@ int main(int argc, char** argv) {
         return 2;
     case StudioRun:
         break;
+    }
+    if (options.sync && !startStudioSync(options, &error)) {
+        std::fprintf(stderr, "quorlax-studio: %s\n", error.c_str());
+        return 2;
     }
     return runStudio(options);
 }

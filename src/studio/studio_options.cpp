@@ -1,5 +1,7 @@
 #include "studio/studio_options.h"
 
+#include "studio/sync_link.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -7,7 +9,7 @@
 
 const char kStudioUsage[] =
     "usage: quorlax-studio [--tick T] [--paused] [--size WxH] [--scale S] [--sources DIR]\n"
-    "                      [--loop FROM:TO] [--print-state]\n"
+    "                      [--loop FROM:TO] [--print-state] [--sync [HOST:]PORT]\n"
     "\n"
     "Plays the show in a window as an authoring tool: it can be paused, scrubbed and looped, and\n"
     "reloads the shaders, the music and the tracks from the source tree when they are saved.\n"
@@ -21,6 +23,10 @@ const char kStudioUsage[] =
     "                  from, when it exists); its src/shaders, src/music and src/tracks are watched\n"
     "  --loop FROM:TO  loop the ticks FROM to TO\n"
     "  --print-state   write one line to stdout per change of state\n"
+    "  --sync [HOST:]PORT  link to a GNU Rocket sync editor listening there (host 127.0.0.1 unless\n"
+    "                  given, e.g. --sync 1338): the editor's keys, cursor and pause drive the show,\n"
+    "                  its save writes src/tracks/show.rocket of the source tree; tried again every\n"
+    "                  2 s while no editor answers (see docs/sync-editors.md)\n"
     "\n"
     "Keys: Space play/pause; Left/Right one beat (8 ticks), with Shift one bar (32 ticks);\n"
     "PageUp/PageDown previous/next scene start; Home the start; 1-8 the start of scene N; L loops\n"
@@ -66,7 +72,7 @@ StudioOptionsResult parseStudioOptions(int argc, const char* const* argv, const 
             continue;
         }
         const bool takesValue = name == "--tick" || name == "--size" || name == "--scale" ||
-                                name == "--sources" || name == "--loop";
+                                name == "--sources" || name == "--loop" || name == "--sync";
         if (!takesValue) {
             *error = "unknown argument '" + name + "' (--help lists them)";
             return StudioBadArguments;
@@ -94,6 +100,13 @@ StudioOptionsResult parseStudioOptions(int argc, const char* const* argv, const 
                 *error = "--scale needs a number above 0 and at most 1, not '" + std::string(value) + "'";
                 return StudioBadArguments;
             }
+        } else if (name == "--sync") {
+            if (!parseSyncAddress(value, &options->syncHost, &options->syncPort)) {
+                *error =
+                    "--sync needs [HOST:]PORT with a port of 1 to 65535, not '" + std::string(value) + "'";
+                return StudioBadArguments;
+            }
+            options->sync = true;
         } else if (name == "--sources") {
             if (!isFolder(value)) {
                 *error = "--sources: '" + std::string(value) + "' is not a folder";

@@ -1,6 +1,7 @@
 // The studio's command line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 struct StudioOptions {
@@ -12,6 +13,9 @@ struct StudioOptions {
     bool loop = false;   // --loop FROM:TO given
     float loopFrom = 0.0f, loopTo = 0.0f;
     bool printState = false;
+    bool sync = false; // --sync [HOST:]PORT given: link to the sync editor there
+    std::string syncHost;
+    uint16_t syncPort = 0;
 };
 
 enum StudioOptionsResult { StudioRun, StudioHelp, StudioBadArguments };

@@ -273,9 +273,11 @@ void pollSyncLink(SyncLink* link, uint64_t nowMs, SyncTransport* transport) {
     advanceConnection(link, nowMs);
     // The greeting goes out before anything is read: an editor waits for it.
     flush(link, nowMs);
+    receive(link, nowMs, transport);
+    // Only after reading: a frame that took longer than the timeout must not count against the
+    // editor's answer waiting in the socket.
     if (link->state == SyncGreeting && nowMs - link->attemptMs >= kSyncRetryMs)
         drop(link, nowMs, "no greeting from the editor");
-    receive(link, nowMs, transport);
     sendRow(link, *transport);
     flush(link, nowMs);
     applyToRegistry(link, transport);

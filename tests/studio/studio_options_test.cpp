@@ -35,6 +35,15 @@ TEST(StudioOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(options.sources, "/tmp");
     EXPECT_EQ(options.loopFrom, 600.0f);
     EXPECT_EQ(options.loopTo, 700.5f);
+    EXPECT_FALSE(options.sync);
+
+    ASSERT_EQ(parse({"--sync", "1338"}, &options, &error), StudioRun) << error;
+    EXPECT_TRUE(options.sync);
+    EXPECT_EQ(options.syncHost, "127.0.0.1");
+    EXPECT_EQ(options.syncPort, 1338);
+    ASSERT_EQ(parse({"--sync", "editor.local:1400"}, &options, &error), StudioRun) << error;
+    EXPECT_EQ(options.syncHost, "editor.local");
+    EXPECT_EQ(options.syncPort, 1400);
 }
 
 TEST(StudioOptions, SourcesDefaultToTheBuildTreeWhenItExists) {
@@ -75,6 +84,10 @@ TEST(StudioOptions, BadArgumentsSayWhatIsWrong) {
         {{"--loop", ":600"}, "--loop needs FROM:TO in clock ticks with 0 <= FROM < TO, not ':600'"},
         {{"--sources", "/nonexistent/quorlax-tree"},
          "--sources: '/nonexistent/quorlax-tree' is not a folder"},
+        {{"--sync"}, "--sync needs a value"},
+        {{"--sync", "70000"}, "--sync needs [HOST:]PORT with a port of 1 to 65535, not '70000'"},
+        {{"--sync", "editor.local:"},
+         "--sync needs [HOST:]PORT with a port of 1 to 65535, not 'editor.local:'"},
     };
     for (const Case& c : cases) {
         StudioOptions options;

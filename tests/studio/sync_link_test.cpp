@@ -282,6 +282,16 @@ TEST_F(SyncLinkTest, GivesUpOnAServerThatDoesNotGreet) {
                             ": disconnected: not an editor: its greeting is not \"hello, demo!\"");
 }
 
+TEST_F(SyncLinkTest, AGreetingThatWaitedOutALongFrameStillCounts) {
+    ASSERT_TRUE(frames([&] { return editor.greeted; })); // the editor has answered
+    usleep(20000);
+    now += 10 * kSyncRetryMs; // a frame of twenty seconds (a shader build, say)
+    frame();
+    EXPECT_TRUE(syncLinkConnected(&link));
+    EXPECT_EQ(lines,
+              std::vector<std::string>{"sync 127.0.0.1:" + std::to_string(editor.port()) + ": connected"});
+}
+
 TEST_F(SyncLinkTest, StartedBeforeTheEditorItConnectsOnceTheEditorIsUp) {
     const uint16_t port = freeLoopbackPort();
     ASSERT_NE(port, 0);
