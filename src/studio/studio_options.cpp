@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <sys/stat.h>
+#include <filesystem>
 
 const char kStudioUsage[] =
     "usage: quorlax-studio [--tick T] [--paused] [--size WxH] [--scale S] [--sources DIR]\n"
@@ -50,8 +50,8 @@ bool parseInt(const char* begin, const char* end, int* value) {
 }
 
 bool isFolder(const std::string& path) {
-    struct stat info {};
-    return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    std::error_code failure;
+    return !path.empty() && std::filesystem::is_directory(path, failure);
 }
 
 } // namespace
