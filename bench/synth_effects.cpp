@@ -2,8 +2,8 @@
 // real-time factor of a song rendered through a reverb and a graphic equaliser.
 //
 //   build/bin/bench_synth_effects
-#include "bench_support.h"
 #include "base/memory.h"
+#include "bench_support.h"
 #include "support/synth_builder.h"
 #include "synth/sample_bank.h"
 

@@ -188,13 +188,14 @@ int main(int argc, char** argv) {
     const std::string trackSource = root + "/track_source";
     ok &= writeSeed(trackSource, "show", textBytes(tracksText));
     // The other editor's dialect, with the attributes and bookmarks it writes.
-    ok &= writeSeed(trackSource, "opengl",
-                    textBytes("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rootElement>\n"
-                              "<tracks rows=\"64\" startRow=\"0\" endRow=\"63\" rowsPerBeat=\"8\" beatsPerMin=\"125\">\n"
-                              "<track name=\"scene\" folded=\"0\" muteKeyCount=\"0\" color=\"ffb27474\">\n"
-                              "<key row=\"0\" value=\"0\" interpolation=\"0\" />\n"
-                              "<key row=\"32\" value=\"1.5\" interpolation=\"2\" />\n</track>\n</tracks>\n"
-                              "<bookmarks><bookmark row=\"32\" /></bookmarks>\n</rootElement>\n"));
+    ok &= writeSeed(
+        trackSource, "opengl",
+        textBytes("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rootElement>\n"
+                  "<tracks rows=\"64\" startRow=\"0\" endRow=\"63\" rowsPerBeat=\"8\" beatsPerMin=\"125\">\n"
+                  "<track name=\"scene\" folded=\"0\" muteKeyCount=\"0\" color=\"ffb27474\">\n"
+                  "<key row=\"0\" value=\"0\" interpolation=\"0\" />\n"
+                  "<key row=\"32\" value=\"1.5\" interpolation=\"2\" />\n</track>\n</tracks>\n"
+                  "<bookmarks><bookmark row=\"32\" /></bookmarks>\n</rootElement>\n"));
     ok &= readFile(sources + "/src/music/patch.toml", &patchText, &error);
     ok &= readFile(sources + "/src/music/song.toml", &songText, &error);
     const std::string songSource = root + "/song_source";

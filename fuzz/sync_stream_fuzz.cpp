@@ -116,7 +116,8 @@ void checkStudioSide(const std::vector<uint8_t>& sent, bool linked) {
 void checkSaved(const std::string& path, const TrackRegistry& registry) {
     TrackDocument saved;
     std::string error;
-    if (!readTrackFile(path, builtinSongClock().beatsPerMinute, &saved, &error)) fault("a saved file does not read", error);
+    if (!readTrackFile(path, builtinSongClock().beatsPerMinute, &saved, &error))
+        fault("a saved file does not read", error);
     if (saved.tracks.size() != size_t(kShowTrackCount)) fault("a saved file lacks tracks", path);
     for (const TrackKeys& keys : saved.tracks) {
         const ParameterTrack* track = registry.tracks[findTrack(&registry, keys.name.c_str())];

@@ -38,7 +38,8 @@ bool sameTracks(const TrackDocument& a, const TrackDocument& b) {
         bool found = false;
         for (const TrackKeys& other : b.tracks)
             if (other.name == track.name)
-                found = other.times == track.times && other.modes == track.modes && sameValues(other.values, track.values);
+                found = other.times == track.times && other.modes == track.modes &&
+                        sameValues(other.values, track.values);
         if (!found) return false;
     }
     return true;
@@ -58,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const std::string written = writeTrackDocument(document);
     TrackDocument again;
-    if (!readTrackDocument(written, "w.rocket", builtinSongClock().beatsPerMinute, &again, &error)) fault("a written file does not read", error);
+    if (!readTrackDocument(written, "w.rocket", builtinSongClock().beatsPerMinute, &again, &error))
+        fault("a written file does not read", error);
     if (!sameTracks(document, again)) fault("a written file reads to other tracks", written);
 
     const int64_t before = memLiveBlocks();

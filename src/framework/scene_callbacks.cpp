@@ -40,7 +40,8 @@ void sceneRelease(int32_t, int32_t) {}
 void uploadSceneParameters(int32_t program, int32_t, float time) {
     const FrameworkState* framework = frameworkState();
     float values[kSceneParameterCount];
-    for (int32_t i = 0; i < kSceneParameterCount; ++i) values[i] = evaluateTrack(framework->parameters[i], time);
+    for (int32_t i = 0; i < kSceneParameterCount; ++i)
+        values[i] = evaluateTrack(framework->parameters[i], time);
     setSceneParameterUniforms(program, values);
 }
 

@@ -1,9 +1,9 @@
 // The eight scenes: their table, runtime states, start-up, per-frame selection and release.
 #pragma once
 
+#include "base/value_list.h"
 #include "framework/parameter_track.h"
 #include "framework/track_data.h"
-#include "base/value_list.h"
 #include "renderer/renderer.h"
 
 #include <cstdint>

@@ -57,4 +57,3 @@ void initRenderTargetsRecord(RenderTargets* targets) {
 RendererRecords* rendererRecords() {
     return &records;
 }
-

@@ -1,5 +1,5 @@
-#include "renderer/gl_entries.h"
 #include "renderer/render_targets.h"
+#include "renderer/gl_entries.h"
 
 int32_t textureFormatFor(int32_t selector, int32_t* internalFormat, uint32_t* pixelType) {
     switch (selector) {

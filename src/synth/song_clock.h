@@ -12,10 +12,10 @@ constexpr int32_t kClockTicksPerBeat = 8;
 
 struct SongClock {
     float beatsPerMinute;
-    int32_t lengthFrames;   // sample frames the song lasts
-    double framesPerTick;   // sample frames per clock tick (2,646 at 125 beats a minute)
-    double ticksPerSecond;  // clock ticks per second, exactly (16 2/3 at 125 beats a minute)
-    double lengthTicks;     // the song's length in clock ticks: the end of the show
+    int32_t lengthFrames;  // sample frames the song lasts
+    double framesPerTick;  // sample frames per clock tick (2,646 at 125 beats a minute)
+    double ticksPerSecond; // clock ticks per second, exactly (16 2/3 at 125 beats a minute)
+    double lengthTicks;    // the song's length in clock ticks: the end of the show
 };
 
 // The clock of a song with this header.
