@@ -5,11 +5,17 @@
 // order, and writes down what the pull would do: the units' computes in evaluation order, a
 // stamp check before each shared node (an earlier voice or the master may already have
 // evaluated it in this sample; a per-voice node is reached only by its own voice), and a guard
-// around each ChannelOutput and RandomValue. Every sample then runs the plan as a straight loop.
+// around each ChannelOutput and RandomValue. Every sample then runs the plan's steps, each
+// handing on to the next (plan_steps.h).
 // Measured on the built-in song, a sample took about 13,800 instructions pulled and 10,100
-// through plans; what is left is the units' own work and the memory of their node records, most
-// of which miss the first-level cache every sample (about 290 misses a sample); the loop's own
-// steps take about a sixth of the time.
+// through plans run as a loop; in that loop about 30 % of the instructions were the loop's own,
+// and its one indirect call, shared by every step, was where the time stalled. Steps that jump
+// to each other, with each unit's compute inside its own step, took the whole song from about
+// 21 to about 27 times real time on one core. Laying the node record out for the evaluation
+// (its first cache line holds what every step reads) gave about 4 % of that; software
+// prefetching of the next steps' nodes or the next voice made it slower: what is left is the
+// units' own arithmetic, above all the unison oscillators (about a fifth of the time), the
+// envelopes and the filters.
 //
 // The plan is the pull, not an approximation of it:
 //  - a node met a second time during the walk is not placed again: at run time it has been
@@ -29,29 +35,72 @@
 #include "synth/evaluation_plan.h"
 
 #include "base/memory.h"
+#include "synth/plan_steps.h"
 #include "synth/unit.h"
 #include "synth/units/channel_output.h"
 #include "synth/units/random_value.h"
 
+// The runners are made in the units' files (plan_steps.h).
+#define QUORLAX_EXTERN_PLAN_STEPS(number, name, compute, init, pull)                                         \
+    extern template void runComputeStep<&compute>(const PlanStep*);                                          \
+    extern template void runStampComputeStep<&compute>(const PlanStep*);
+QUORLAX_UNIT_TYPES(QUORLAX_EXTERN_PLAN_STEPS)
+#undef QUORLAX_EXTERN_PLAN_STEPS
+extern template void runFinishStep<&followChannelOutput>(const PlanStep*);
+extern template void runFinishStep<&drawRandomValue>(const PlanStep*);
+
 namespace {
 
-enum class PlanOp : int32_t {
-    Compute,      // the unit's arithmetic, its inputs current
-    CheckStamp,   // evaluated already in this sample: on past the node's compute
-    StampCompute, // the two above for a node whose inputs need no step
-    Guard,        // ChannelOutput asleep, RandomValue fixed, or already pulling: on past its finish
-    Finish,       // the follower of a ChannelOutput, the draw of a RandomValue
-    End,
-};
-
-struct PlanStep {
-    UnitTick compute;
-    UnitNode* node;
-    PlanOp op;
-    int32_t next; // CheckStamp and the guards: the step after the node's part
-};
-
 constexpr int32_t kFirstPlanRoom = 64;
+
+// Evaluated already in this sample (by an earlier voice or the master): on past its compute.
+void runCheckStamp(const PlanStep* step) {
+    UnitNode* node = step->node;
+    const uint32_t now = gSynthGraph.sampleCounter;
+    if (node->stamp == now) {
+        step += step->skip;
+    } else {
+        node->stamp = now;
+        ++step;
+    }
+    step->run(step);
+}
+
+// A guard's own reason to skip: the channel is asleep, the random value fixed.
+bool guardShut(UnitNode* node) {
+    if (node->type == static_cast<int32_t>(UnitType::ChannelOutput))
+        return !anyLane(unitState<ChannelOutputState>(node).awake);
+    return !bothZero(node->output);
+}
+
+// ChannelOutput asleep, RandomValue fixed, or either already pulling: on past its finish.
+void runGuard(const PlanStep* step) {
+    UnitNode* node = step->node;
+    if (guardShut(node) || node->evaluating) {
+        step += step->skip;
+    } else {
+        node->evaluating = 1;
+        ++step;
+    }
+    step->run(step);
+}
+
+void runEnd(const PlanStep*) {}
+
+// Per unit type, from the unit list: its compute's two runners.
+struct ComputeRunners {
+    StepRun compute;
+    StepRun stampCompute;
+};
+#define QUORLAX_UNIT_RUNNERS(number, name, compute, init, pull)                                              \
+    {&runComputeStep<&compute>, &runStampComputeStep<&compute>},
+constexpr ComputeRunners kComputeRunners[] = {QUORLAX_UNIT_TYPES(QUORLAX_UNIT_RUNNERS)};
+#undef QUORLAX_UNIT_RUNNERS
+static_assert(sizeof(kComputeRunners) / sizeof(kComputeRunners[0]) == kUnitTypeCount);
+
+const ComputeRunners& runnersOf(UnitType type) {
+    return kComputeRunners[static_cast<int32_t>(type)];
+}
 
 } // namespace
 
@@ -75,7 +124,7 @@ struct PlanWalk {
 };
 
 // Appends a step; -1 when the plan cannot grow.
-int32_t addStep(PlanWalk& walk, PlanOp op, UnitNode* node, UnitTick compute = nullptr) {
+int32_t addStep(PlanWalk& walk, StepRun run, UnitNode* node) {
     EvaluationPlan* plan = walk.root->plan;
     if (walk.failed) return -1;
     if (plan->count == plan->room) {
@@ -88,7 +137,7 @@ int32_t addStep(PlanWalk& walk, PlanOp op, UnitNode* node, UnitTick compute = nu
         grown->room = room;
         walk.root->plan = plan = grown;
     }
-    plan->steps()[plan->count] = {compute, node, op, 0};
+    plan->steps()[plan->count] = {run, node, 0};
     return plan->count++;
 }
 
@@ -108,10 +157,10 @@ void reach(PlanWalk& walk, UnitNode* node) {
 }
 
 // A stamped node: the stamp check, its inputs in its pull order, its compute.
-void placeStamped(PlanWalk& walk, UnitNode* node, UnitTick compute, UnitPull pull) {
+void placeStamped(PlanWalk& walk, UnitNode* node, const ComputeRunners& runners, UnitPull pull) {
     if (node->planVisit == walk.serial) return;
     node->planVisit = walk.serial;
-    int32_t check = node->shared ? addStep(walk, PlanOp::CheckStamp, node, compute) : -1;
+    int32_t check = node->shared ? addStep(walk, &runCheckStamp, node) : -1;
     int32_t before = stepCount(walk);
     if (pull.kind == PullKind::LastToFirst) {
         for (int32_t k = node->inputCount - 1; k >= 0; --k) reach(walk, node->inputs[k]);
@@ -120,11 +169,11 @@ void placeStamped(PlanWalk& walk, UnitNode* node, UnitTick compute, UnitPull pul
     }
     if (walk.failed) return;
     if (check >= 0 && stepCount(walk) == before) {
-        stepAt(walk, check).op = PlanOp::StampCompute;
+        stepAt(walk, check).run = runners.stampCompute;
         return;
     }
-    addStep(walk, PlanOp::Compute, node, compute);
-    if (check >= 0 && !walk.failed) stepAt(walk, check).next = stepCount(walk);
+    addStep(walk, runners.compute, node);
+    if (check >= 0 && !walk.failed) stepAt(walk, check).skip = stepCount(walk) - check;
 }
 
 // ChannelOutput: nothing while it is asleep or pulling; else the guard, the product (stamped
@@ -132,24 +181,24 @@ void placeStamped(PlanWalk& walk, UnitNode* node, UnitTick compute, UnitPull pul
 void placeChannelOutput(PlanWalk& walk, UnitNode* node) {
     if (node->planGuard == walk.serial || node->evaluating) return;
     if (!anyLane(unitState<ChannelOutputState>(node).awake)) return;
-    int32_t guard = addStep(walk, PlanOp::Guard, node);
+    int32_t guard = addStep(walk, &runGuard, node);
     node->planGuard = walk.serial;
-    placeStamped(walk, node, &computeMultiply, inOrder(2));
+    placeStamped(walk, node, runnersOf(UnitType::Multiply), inOrder(2));
     node->planGuard = 0;
-    addStep(walk, PlanOp::Finish, node, &followChannelOutput);
-    if (!walk.failed) stepAt(walk, guard).next = stepCount(walk);
+    addStep(walk, &runFinishStep<&followChannelOutput>, node);
+    if (!walk.failed) stepAt(walk, guard).skip = stepCount(walk) - guard;
 }
 
 // RandomValue: nothing once it is fixed or while it is pulling; else the guard, its range and
 // the draw.
 void placeRandomValue(PlanWalk& walk, UnitNode* node) {
     if (node->planGuard == walk.serial || node->evaluating || !bothZero(node->output)) return;
-    int32_t guard = addStep(walk, PlanOp::Guard, node);
+    int32_t guard = addStep(walk, &runGuard, node);
     node->planGuard = walk.serial;
     reach(walk, node->inputs[0]);
     node->planGuard = 0;
-    addStep(walk, PlanOp::Finish, node, &drawRandomValue);
-    if (!walk.failed) stepAt(walk, guard).next = stepCount(walk);
+    addStep(walk, &runFinishStep<&drawRandomValue>, node);
+    if (!walk.failed) stepAt(walk, guard).skip = stepCount(walk) - guard;
 }
 
 // What evaluating the node does.
@@ -158,11 +207,11 @@ void place(PlanWalk& walk, UnitNode* node) {
     switch (pull.kind) {
     case PullKind::Unstamped:
         if (node->tick != tickSilent && node->tick != tickConstant)
-            addStep(walk, PlanOp::Compute, node, node->tick);
+            addStep(walk, runnersOf(UnitType(node->type)).compute, node);
         return;
     case PullKind::InOrder:
     case PullKind::LastToFirst:
-        placeStamped(walk, node, unitCompute(node->type), pull);
+        placeStamped(walk, node, runnersOf(UnitType(node->type)), pull);
         return;
     case PullKind::Own:
         if (node->type == static_cast<int32_t>(UnitType::ChannelOutput))
@@ -183,68 +232,17 @@ EvaluationPlan* walkPlan(UnitNode* root) {
     root->plan->count = 0;
     PlanWalk walk{root, ++graph.planBuildSerial, false};
     place(walk, root);
-    addStep(walk, PlanOp::End, root);
+    addStep(walk, &runEnd, root);
     EvaluationPlan* plan = root->plan;
     // A plan left incomplete stays out of date, so the next run walks again.
     plan->generation = walk.failed ? graph.planGeneration - 1 : graph.planGeneration;
     return walk.failed ? nullptr : plan;
 }
 
-// A guard's own reason to skip: the channel is asleep, the random value fixed.
-bool guardShut(UnitNode* node) {
-    if (node->type == static_cast<int32_t>(UnitType::ChannelOutput))
-        return !anyLane(unitState<ChannelOutputState>(node).awake);
-    return !bothZero(node->output);
-}
-
-// The straight loop every sample runs.
+// Runs the plan: each step's runner hands on to the next.
 void runSteps(EvaluationPlan* plan) {
-    const uint32_t now = synthGraph().sampleCounter;
     const PlanStep* steps = plan->steps();
-    for (int32_t i = 0;;) {
-        const PlanStep& step = steps[i];
-        UnitNode* node = step.node;
-        // Most steps are computes: they take one branch, the rest the switch.
-        if (step.op == PlanOp::Compute) {
-            step.compute(node);
-            ++i;
-            continue;
-        }
-        switch (step.op) {
-        case PlanOp::End:
-            return;
-        case PlanOp::Compute: // taken above
-            break;
-        case PlanOp::CheckStamp:
-            if (node->stamp == now) {
-                i = step.next;
-            } else {
-                node->stamp = now;
-                ++i;
-            }
-            break;
-        case PlanOp::StampCompute:
-            if (node->stamp != now) {
-                node->stamp = now;
-                step.compute(node);
-            }
-            ++i;
-            break;
-        case PlanOp::Guard:
-            if (guardShut(node) || node->evaluating) {
-                i = step.next;
-            } else {
-                node->evaluating = 1;
-                ++i;
-            }
-            break;
-        case PlanOp::Finish:
-            node->evaluating = 0;
-            step.compute(node);
-            ++i;
-            break;
-        }
-    }
+    steps->run(steps);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "synth/unit_table.h"
 
 #include "base/memory.h"
+#include "synth/plan_steps.h"
 #include "synth/unit.h"
 
 namespace {
@@ -63,6 +64,7 @@ static_assert(rowsInNumberOrder(), "unit rows must be listed once each, in numbe
 void noInit(UnitNode*) {}
 
 void tickSilent(UnitNode*) {}
+QUORLAX_PLAN_STEPS(tickSilent)
 
 void initWorkBuffer(UnitNode* node) {
     node->buffer = memAlloc(kWorkBufferBytes);

@@ -8,7 +8,8 @@
 //       outputs (input), recomputes coefficients only when isControlStep(), and writes
 //       node->output (and node->activity when the unit reports that it still sounds). It does
 //       not evaluate its inputs: the graph has done that, in the order the row names, before it
-//       calls the compute;
+//       calls the compute; right after it, `QUORLAX_PLAN_STEPS(compute<Name>)` makes the
+//       evaluation plan's steps for it (synth/plan_steps.h);
 //     - optionally an init hook `void init<Name>(UnitNode* node)` run once at creation, before
 //       the inputs are bound; initWorkBuffer and initDelayBuffer allocate node->buffer, which
 //       the graph frees with the node.

@@ -3,6 +3,7 @@
 // shelf gain. Flags: mode in bits 0-3, cutoff mapping in bits 6-7, bits 8-11 = N for 2N
 // sections (N = 0 runs one).
 #include "base/memory.h"
+#include "synth/plan_steps.h"
 #include "synth/units/mappings.h"
 
 namespace {
@@ -118,3 +119,4 @@ void computeBiquadFilter(UnitNode* node) {
     }
     node->output = x;
 }
+QUORLAX_PLAN_STEPS(computeBiquadFilter)

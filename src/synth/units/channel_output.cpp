@@ -1,5 +1,6 @@
 // ChannelOutput (type 1): the product of its two inputs while the channel is awake.
 #include "synth/units/channel_output.h"
+#include "synth/plan_steps.h"
 
 void tickChannelOutput(UnitNode* node) {
     // Asleep, or reached again from its own inputs: nothing below is evaluated and the output
@@ -13,6 +14,7 @@ void tickChannelOutput(UnitNode* node) {
     node->evaluating = 0;
     followChannelOutput(node);
 }
+QUORLAX_PLAN_STEPS(tickChannelOutput)
 
 // The follower runs on every call, stamped or not, as the sleep rule is defined.
 void followChannelOutput(UnitNode* node) {
@@ -22,3 +24,4 @@ void followChannelOutput(UnitNode* node) {
     state.awake = lessThan(stereo(k1em5), state.follower);
     if (!anyLane(state.awake)) changeEvaluationOrder(); // the channel's subtree drops out
 }
+QUORLAX_PLAN_FINISH_STEP(followChannelOutput)

@@ -1,5 +1,6 @@
 // Controller (type 29): a channel controller's latest value times its input. Parameter word:
 // 128 * channel + controller number.
+#include "synth/plan_steps.h"
 #include "synth/sequencer.h"
 #include "synth/unit.h"
 
@@ -19,3 +20,4 @@ void tickController(UnitNode* node) {
     }
     node->output = controllerTable().values[index >> 7][index & 127] * input(node, 0);
 }
+QUORLAX_PLAN_STEPS(tickController)

@@ -1,4 +1,5 @@
 // DcBlocker (type 34): first-order high-pass removing the DC offset. Inputs: signal, pole.
+#include "synth/plan_steps.h"
 #include "synth/unit.h"
 
 namespace {
@@ -17,3 +18,4 @@ void computeDcBlocker(UnitNode* node) {
     node->output = pole * node->output + x - state.previousInput;
     state.previousInput = x;
 }
+QUORLAX_PLAN_STEPS(computeDcBlocker)

@@ -4,6 +4,7 @@
 // Parameter word: time mode in bits 0-3 (0 tempo table, 1 and 2 scaled, 3 up to two seconds,
 // others samples); EchoDelay bit 7 swaps the lanes of every repeat (ping-pong).
 #include "base/audio_format.h"
+#include "synth/plan_steps.h"
 #include "synth/units/mappings.h"
 
 #include <cstdint>
@@ -116,6 +117,7 @@ void computeDelay(UnitNode* node) {
     node->output = readLine(line, frames);
     writeLine(line, frames, input(node, 0));
 }
+QUORLAX_PLAN_STEPS(computeDelay)
 
 void computeEchoDelay(UnitNode* node) {
     EchoState& state = unitState<EchoState>(node);
@@ -137,3 +139,4 @@ void computeEchoDelay(UnitNode* node) {
     writeLine(state.line, frames, repeat);
     node->output = in + state.mix * (y - in);
 }
+QUORLAX_PLAN_STEPS(computeEchoDelay)

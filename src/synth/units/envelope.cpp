@@ -1,6 +1,7 @@
 // Envelope (type 5). Inputs: trigger, gate, attack, decay, sustain level, release, gain.
 // Flags: bit 4 adds the voice's trigger, bit 5 the voice's gate, bit 6 makes decay and release
 // exponential, bit 7 reads the gain on the level curve.
+#include "synth/plan_steps.h"
 #include "synth/unit.h"
 
 namespace {
@@ -100,3 +101,4 @@ void computeEnvelope(UnitNode* node) {
     node->activity = bitOr(greaterThan(env.level, stereo(kSilentLevel)), equalTo(env.stage, stereo(kAttack)));
     node->output = env.level * env.gain;
 }
+QUORLAX_PLAN_STEPS(computeEnvelope)

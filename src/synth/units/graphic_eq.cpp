@@ -1,5 +1,6 @@
 // GraphicEq (type 37): ten octave band-passes of 0.75 times the input, each scaled by its own
 // level control. There is no dry path.
+#include "synth/plan_steps.h"
 #include "synth/unit.h"
 #include "synth/units/mappings.h"
 
@@ -71,3 +72,4 @@ void computeGraphicEq(UnitNode* node) {
     }
     node->output = sum;
 }
+QUORLAX_PLAN_STEPS(computeGraphicEq)

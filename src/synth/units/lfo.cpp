@@ -2,6 +2,7 @@
 // Inputs: rate, phase offset, width, amount. Flags: waveform in bits 0-7, bit 8 negative range,
 // bit 9 bipolar, bit 11 tempo sync.
 #include "base/audio_format.h"
+#include "synth/plan_steps.h"
 #include "synth/units/osc_core.h"
 
 namespace {
@@ -32,3 +33,4 @@ void computeLfo(UnitNode* node) {
     if (!(flags & kLfoBipolar)) v = (flags & kLfoNegative) ? (v - 1.0) * 0.5 : (v + 1.0) * 0.5;
     node->output = v * input(node, 3);
 }
+QUORLAX_PLAN_STEPS(computeLfo)

@@ -1,4 +1,5 @@
 // Multiply (types 0 and 15): the product of two signals.
+#include "synth/plan_steps.h"
 #include "synth/unit.h"
 
 // Multiply keeps no state. A unit that does declares it here, e.g.
@@ -8,3 +9,4 @@
 void computeMultiply(UnitNode* node) {
     node->output = input(node, 1) * input(node, 0);
 }
+QUORLAX_PLAN_STEPS(computeMultiply)

@@ -1,5 +1,6 @@
 // Noise (type 8): white noise, or pink noise from an economy three-pole filter.
 // Inputs: colour (0 white, 1 pink, between them a blend), amount.
+#include "synth/plan_steps.h"
 #include "synth/unit.h"
 
 namespace {
@@ -26,3 +27,4 @@ void computeNoise(UnitNode* node) {
     }
     node->output = out * input(node, 1);
 }
+QUORLAX_PLAN_STEPS(computeNoise)

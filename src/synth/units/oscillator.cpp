@@ -2,6 +2,7 @@
 // played note. Inputs: frequency modulation, phase offset, width, transpose, fine tune,
 // amplitude, unison detune. Flags: waveform in bits 0-7, unison voices - 1 in bits 8-10,
 // bit 11 key tracking, bit 12 random start phases.
+#include "synth/plan_steps.h"
 #include "synth/units/osc_core.h"
 
 namespace {
@@ -36,3 +37,4 @@ void computeOscillator(UnitNode* node) {
     const int32_t voices = ((flags >> 8) & 7) + 1;
     node->output = oscCore(node, flags, voices) * input(node, 5);
 }
+QUORLAX_PLAN_STEPS(computeOscillator)

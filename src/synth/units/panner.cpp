@@ -1,5 +1,6 @@
 // Panner (type 13): equal-power placement between the lanes. Inputs: signal, position
 // (0 left, 1 right).
+#include "synth/plan_steps.h"
 #include "synth/unit.h"
 
 namespace {
@@ -20,3 +21,4 @@ void computePanner(UnitNode* node) {
     }
     node->output = input(node, 0) * state.gains;
 }
+QUORLAX_PLAN_STEPS(computePanner)

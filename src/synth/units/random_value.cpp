@@ -1,6 +1,7 @@
 // RandomValue (type 35): one random value in [-range, range) per node, drawn on its first tick
 // and kept. Placed in a voice template it gives every voice its own value.
 #include "synth/units/random_value.h"
+#include "synth/plan_steps.h"
 
 // No stamp: until a draw comes out nonzero, every tick draws again (a range of 0 keeps
 // drawing). Afterwards the node neither draws nor ticks its input. Reached again from its own
@@ -12,6 +13,7 @@ void tickRandomValue(UnitNode* node) {
     node->evaluating = 0;
     drawRandomValue(node);
 }
+QUORLAX_PLAN_STEPS(tickRandomValue)
 
 void drawRandomValue(UnitNode* node) {
     node->output = noise() * input(node, 0);
@@ -19,3 +21,4 @@ void drawRandomValue(UnitNode* node) {
     const UnitNode* range = node->inputs[0];
     if (!bothZero(node->output) && range && range->tick != tickConstant) changeEvaluationOrder();
 }
+QUORLAX_PLAN_FINISH_STEP(drawRandomValue)

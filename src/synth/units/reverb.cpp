@@ -1,5 +1,6 @@
 // Reverb (type 36): eight damped combs and four allpasses over one shared buffer, fed in mono,
 // spread to stereo by 23 extra frames on alternate lanes of alternate lines.
+#include "synth/plan_steps.h"
 #include "synth/unit.h"
 
 #include <emmintrin.h>
@@ -80,3 +81,4 @@ void computeReverb(UnitNode* node) {
     Stereo spread = 0.5 * (1.0 + width) * state.blocked + 0.5 * (1.0 - width) * swapLanes(state.blocked);
     node->output = dry + clampOf(input(node, 4), 0.0, 1.0) * (spread - dry);
 }
+QUORLAX_PLAN_STEPS(computeReverb)

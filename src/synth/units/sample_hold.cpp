@@ -1,5 +1,6 @@
 // SampleHold (type 55): takes a new value of its signal at a steady rate, or, as a
 // track-and-hold, follows it while the gate is low and holds it while the gate is high.
+#include "synth/plan_steps.h"
 #include "synth/unit.h"
 #include "synth/units/mappings.h"
 
@@ -36,3 +37,4 @@ void computeSampleHold(UnitNode* node) {
     state.held = select(take, input(node, 0), state.held);
     node->output = state.held;
 }
+QUORLAX_PLAN_STEPS(computeSampleHold)

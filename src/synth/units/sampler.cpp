@@ -1,5 +1,6 @@
 // SampleSource (type 52) names a wave of the sample bank; Sampler (type 42) plays it at a
 // pitch, forwards or backwards, with an optional loop whose seam is crossfaded.
+#include "synth/plan_steps.h"
 #include "synth/sample_bank.h"
 #include "synth/unit.h"
 
@@ -92,6 +93,7 @@ void computeSampleSource(UnitNode* node) {
     state.length = stereo(wave.length);
     state.frames = wave.frames;
 }
+QUORLAX_PLAN_STEPS(computeSampleSource)
 
 void computeSampler(UnitNode* node) {
     SamplerState& state = unitState<SamplerState>(node);
@@ -141,3 +143,4 @@ void computeSampler(UnitNode* node) {
     node->output = bitAndNot(ended, value);
     state.offset = kept - state.start;
 }
+QUORLAX_PLAN_STEPS(computeSampler)

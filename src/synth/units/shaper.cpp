@@ -2,6 +2,7 @@
 // curve, 0 soft clip, 1 expander, 4 sine fold; other curves pass the signal unshaped.
 // The level sets where the curve bends: the signal is divided by it before shaping and
 // multiplied after, so small signals keep their level.
+#include "synth/plan_steps.h"
 #include "synth/units/mappings.h"
 
 namespace {
@@ -56,3 +57,4 @@ void computeShaper(UnitNode* node) {
         y = state.normaliser * sineOf((k + k0p1 - k * x) * x);
     node->output = state.gain * y;
 }
+QUORLAX_PLAN_STEPS(computeShaper)

@@ -1,5 +1,6 @@
 // StateVariableFilter (type 43): a chain of state-variable stages, each updated twice per
 // sample, whose low, high and band outputs are mixed by the parameter word.
+#include "synth/plan_steps.h"
 #include "synth/unit.h"
 #include "synth/units/mappings.h"
 
@@ -60,3 +61,4 @@ void computeStateVariableFilter(UnitNode* node) {
     }
     node->output = signal;
 }
+QUORLAX_PLAN_STEPS(computeStateVariableFilter)

@@ -1,5 +1,6 @@
 // ThreeBandEq (type 58): low, mid and high gains around two four-pole low-pass splits; the
 // high band is taken against the input delayed by three samples.
+#include "synth/plan_steps.h"
 #include "synth/unit.h"
 #include "synth/units/mappings.h"
 
@@ -48,3 +49,4 @@ void computeThreeBandEq(UnitNode* node) {
     state.history[1] = state.history[0];
     state.history[0] = x;
 }
+QUORLAX_PLAN_STEPS(computeThreeBandEq)

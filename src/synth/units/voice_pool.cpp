@@ -6,6 +6,7 @@
 #include "base/audio_format.h"
 #include "synth/evaluation_plan.h"
 #include "synth/patch.h"
+#include "synth/plan_steps.h"
 
 namespace {
 
@@ -120,3 +121,4 @@ void computeVoicePool(UnitNode* node) {
     node->output = sum;
     node->activity = stereo(pool->heldCount > 0 ? 1.0 : 0.0);
 }
+QUORLAX_PLAN_STEPS(computeVoicePool)
