@@ -222,7 +222,8 @@ void place(PlanWalk& walk, UnitNode* node) {
     }
 }
 
-EvaluationPlan* walkPlan(UnitNode* root) {
+// Out of the way of runPlan, which mostly finds its plan current.
+[[gnu::noinline]] EvaluationPlan* walkPlan(UnitNode* root) {
     SynthGraph& graph = synthGraph();
     if (!root->plan) {
         root->plan = static_cast<EvaluationPlan*>(memAlloc(planBytes(kFirstPlanRoom)));
