@@ -6,8 +6,8 @@
 #include "platform/platform.h"
 #include "renderer/gl_entries.h"
 #include "renderer/renderer.h"
-#include "trackc/track_override.h"
 #include "synth/song_clock.h"
+#include "trackc/track_override.h"
 
 #include <cstdio>
 #include <cstring>
@@ -25,7 +25,8 @@ void skipSleep(uint32_t) {}
 bool startHeadlessShow(const char* command, int width, int height, const InputText& tracks) {
     TrackDocument document;
     std::string error;
-    if (tracks.path && !readTrackDocument(tracks.bytes, tracks.path, builtinSongClock().beatsPerMinute, &document, &error)) {
+    if (tracks.path &&
+        !readTrackDocument(tracks.bytes, tracks.path, builtinSongClock().beatsPerMinute, &document, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return false;
     }
