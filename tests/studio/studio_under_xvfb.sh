@@ -7,6 +7,7 @@ set -uo pipefail
 studio=$1 check=$2
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 source "$root/tests/support/private_display.sh" quorlax-studio
+source "$root/tests/studio/studio_checks.sh"
 fail() {
     echo "FAIL ($check): $*" >&2
     echo "--- state lines:" >&2; cat "$work/out" >&2
@@ -15,14 +16,7 @@ fail() {
 }
 
 # Waits up to $2 seconds for a state line matching the extended regex $1 (whole line).
-wait_line() {
-    for ((i = 0; i < $2 * 10; i++)); do
-        grep -Eqx "$1" "$work/out" && return 0
-        kill -0 "$pid" 2>/dev/null || fail "exited while waiting for '$1'"
-        sleep 0.1
-    done
-    fail "no line '$1' within $2 s"
-}
+wait_line() { wait_in "$work/out" "$1" "$2"; }
 # Sends keys to the studio's window, then waits for the state line $2.
 key_then() {
     xdotool windowfocus --sync "$window" 2>/dev/null
@@ -30,11 +24,6 @@ key_then() {
     wait_line "$2" 60
     # Later waits look only at what comes after (the program appends).
     : >"$work/out"
-}
-# Mean brightness (0-255) of the window's picture between the overlay's panel and its timeline.
-shot() {
-    import -window "$window" "$work/$1.png" &&
-        convert "$work/$1.png" -crop 320x60+0+100 +repage -format '%[fx:int(255*mean)]' info:
 }
 alive() { kill -0 "$pid" 2>/dev/null || fail "not running after $1"; }
 # Saves a file as editors do: a new file renamed over the old one.

@@ -10,26 +10,13 @@ set -uo pipefail
 studio=$1 editor=$2 trackc=$3
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 source "$root/tests/support/private_display.sh" quorlax-sync
+source "$root/tests/studio/studio_checks.sh"
 fail() {
     echo "FAIL: $*" >&2
     echo "--- state lines:" >&2; cat "$work/out" >&2
     echo "--- errors:" >&2; cat "$work/err" >&2
     echo "--- editor:" >&2; cat "$work/editor" >&2
     exit 1
-}
-# Waits up to $3 seconds for a line matching the extended regex $2 (whole line) in file $1.
-wait_in() {
-    for ((i = 0; i < $3 * 10; i++)); do
-        grep -Eqx "$2" "$1" && return 0
-        kill -0 "$pid" 2>/dev/null || fail "the studio exited while waiting for '$2'"
-        sleep 0.1
-    done
-    fail "no line '$2' in ${1##*/} within $3 s"
-}
-# Mean brightness (0-255) of the window's picture between the overlay's panel and its timeline.
-shot() {
-    import -window "$window" "$work/$1.png" &&
-        convert "$work/$1.png" -crop 320x60+0+100 +repage -format '%[fx:int(255*mean)]' info:
 }
 # Takes shot $1 until its brightness passes the arithmetic test $2 (on $b), for up to 30 s: a busy
 # machine redraws late after keys arrive. Prints the last brightness.
