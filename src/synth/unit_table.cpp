@@ -9,7 +9,6 @@ namespace {
 struct UnitEntry {
     int32_t number;
     UnitTick tick;
-    UnitTick compute;
     UnitPull pull;
     UnitInit init;
     const char* name;
@@ -47,7 +46,7 @@ constexpr UnitInit initHook<&noInit>() {
 }
 
 #define QUORLAX_UNIT_ENTRY(number, name, compute, init, pull)                                                \
-    {number, tickOf<&compute, pull>(), &compute, pull, initHook<&init>(), #name},
+    {number, tickOf<&compute, pull>(), pull, initHook<&init>(), #name},
 constexpr UnitEntry kUnitTable[] = {QUORLAX_UNIT_TYPES(QUORLAX_UNIT_ENTRY)};
 #undef QUORLAX_UNIT_ENTRY
 
@@ -76,10 +75,6 @@ void initDelayBuffer(UnitNode* node) {
 
 UnitTick unitTick(int32_t type) {
     return type >= 0 && type < kUnitTypeCount ? kUnitTable[type].tick : &tickSilent;
-}
-
-UnitTick unitCompute(int32_t type) {
-    return type >= 0 && type < kUnitTypeCount ? kUnitTable[type].compute : &tickSilent;
 }
 
 UnitPull unitPull(int32_t type) {

@@ -229,10 +229,9 @@ inline constexpr uint32_t kWorkBufferBytes = 314880;
 inline constexpr uint32_t kDelayBufferBytes = 2822400;
 
 // Dispatch: any type number is valid; unknown ones get tickSilent and no init hook. The tick
-// evaluates the node's inputs as its pull order says and then computes; the compute alone is
-// what an evaluation plan calls once it has evaluated the inputs itself.
+// evaluates the node's inputs as its pull order says and then computes; an evaluation plan
+// evaluates the inputs itself and runs the compute alone (plan_steps.h).
 UnitTick unitTick(int32_t type);
-UnitTick unitCompute(int32_t type);
 UnitPull unitPull(int32_t type);
 UnitInit unitInit(int32_t type);
 // The list's name of a type, "Unknown" past the end.
