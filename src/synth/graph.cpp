@@ -106,6 +106,7 @@ UnitNode* createNode(int32_t type, int32_t inputCount, int32_t index, int32_t sh
     node->shared = shared;
     node->index = index;
     node->type = type;
+    node->params = kNoParamWords;
     linkLive(node);
     if (node->init) node->init(node);
     return node;

@@ -48,7 +48,7 @@ inline Stereo input(const UnitNode* node, int32_t k) {
 }
 // Parameter word k of the node's record (0 for nodes made outside a patch record).
 inline uint16_t paramWord(const UnitNode* node, int32_t k = 0) {
-    return node->params ? node->params[k] : 0;
+    return node->params[k];
 }
 
 // Coefficients are recomputed on the first of every 16 samples, which is also the first sample

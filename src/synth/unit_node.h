@@ -13,6 +13,8 @@ using UnitInit = void (*)(UnitNode* node);
 
 inline constexpr int32_t kUnitStateBytes = 512;
 inline constexpr int32_t kUnitMaxInputs = 16;
+// The parameter words of a node made outside a patch record: as many zeros as a unit reads.
+inline constexpr uint16_t kNoParamWords[2] = {0, 0};
 
 // Zero-filled and 16-byte aligned at creation. The fields are ordered by how often a sample
 // touches them: the first 64 bytes hold what every evaluation reads (the output, the plan a
@@ -26,7 +28,8 @@ struct alignas(16) UnitNode {
     int32_t inputCount;               // inputs (for a constant: 1 mono, 2 stereo); -1 once released
     UnitNode* inputs[kUnitMaxInputs]; // null where an input cannot be bound
     Stereo activity;                  // nonzero in a lane while the unit still sounds there
-    const uint16_t* params;           // parameter words: the patch word after the last input word
+    const uint16_t* params;           // parameter words: the patch word after the last input word,
+                                      // or kNoParamWords for a node made outside a patch record
     // Nonzero while an unstamped unit (ChannelOutput, RandomValue) is pulling its inputs: a loop
     // back to it then answers with its previous output, as the stamp does for the other units.
     int32_t evaluating;
