@@ -3,19 +3,23 @@
 // multiplications; measured on the built-in song, that overhead was about 40 % of all
 // instructions. A plan walks the pull once, as a depth-first pass that mirrors each unit's pull
 // order, and writes down what the pull would do: the units' computes in evaluation order, a
-// stamp check before each shared node (an earlier voice or the master may already have
-// evaluated it in this sample; a per-voice node is reached only by its own voice), and a guard
-// around each ChannelOutput and RandomValue. Every sample then runs the plan's steps, each
-// handing on to the next (plan_steps.h).
+// stamp check before each shared node that something else may already have evaluated in this
+// sample, and a guard around each ChannelOutput and RandomValue. Every sample then runs the
+// plan's steps, each handing on to the next (plan_steps.h). In a voice's plan every shared node
+// is checked (an earlier voice or the master may have been first; a per-voice node is reached
+// only by its own voice). In the master's plan only the shared nodes a voice can reach are
+// checked (graph.cpp marks them as voices are built): the master meets every other node once,
+// and nothing else evaluates it, so its check could never skip.
 // Measured on the built-in song, a sample took about 13,800 instructions pulled and 10,100
 // through plans run as a loop; in that loop about 30 % of the instructions were the loop's own,
 // and its one indirect call, shared by every step, was where the time stalled. Steps that jump
 // to each other, with each unit's compute inside its own step, took the whole song from about
 // 21 to about 27 times real time on one core. Laying the node record out for the evaluation
 // (its first cache line holds what every step reads) gave about 4 % of that; software
-// prefetching of the next steps' nodes or the next voice made it slower: what is left is the
-// units' own arithmetic, above all the unison oscillators (about a fifth of the time), the
-// envelopes and the filters.
+// prefetching of the next steps' nodes or the next voice made it slower. Dropping the master's
+// checks that could never skip (about 38 of the 50 stamp steps a sample ran) gave about 3 %.
+// What is left is the units' own arithmetic, above all the oscillators (about a quarter of the
+// time), the envelopes and the filters.
 //
 // The plan is the pull, not an approximation of it:
 //  - a node met a second time during the walk is not placed again: at run time it has been
@@ -121,6 +125,9 @@ struct PlanWalk {
     UnitNode* root;
     uint32_t serial;
     bool failed;
+    // A voice's plan checks every shared node's stamp; the master's only those of the shared
+    // nodes a voice can reach, as no other evaluation in the sample can reach the rest.
+    bool checkEveryShared;
 };
 
 // Appends a step; -1 when the plan cannot grow.
@@ -160,7 +167,8 @@ void reach(PlanWalk& walk, UnitNode* node) {
 void placeStamped(PlanWalk& walk, UnitNode* node, const ComputeRunners& runners, UnitPull pull) {
     if (node->planVisit == walk.serial) return;
     node->planVisit = walk.serial;
-    int32_t check = node->shared ? addStep(walk, &runCheckStamp, node) : -1;
+    const bool checked = node->shared && (walk.checkEveryShared || node->voiceReach);
+    int32_t check = checked ? addStep(walk, &runCheckStamp, node) : -1;
     int32_t before = stepCount(walk);
     if (pull.kind == PullKind::LastToFirst) {
         for (int32_t k = node->inputCount - 1; k >= 0; --k) reach(walk, node->inputs[k]);
@@ -231,7 +239,7 @@ void place(PlanWalk& walk, UnitNode* node) {
         root->plan->room = kFirstPlanRoom;
     }
     root->plan->count = 0;
-    PlanWalk walk{root, ++graph.planBuildSerial, false};
+    PlanWalk walk{root, ++graph.planBuildSerial, false, !root->shared || root->voiceReach};
     place(walk, root);
     addStep(walk, &runEnd, root);
     EvaluationPlan* plan = root->plan;

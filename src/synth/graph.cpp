@@ -18,6 +18,17 @@ void linkLive(UnitNode* node) {
     if (node->tick != tickConstant) ++graph.liveNodeCount; // constants are never pulled
 }
 
+// A shared node a voice being built reaches, and all it pulls. A node marked for the first time
+// changes the master's plan, which is walked again before it next runs; voices are built only
+// in samples that are pulled, so no plan runs in between.
+UnitNode* markVoiceReach(UnitNode* node) {
+    if (!node || node->shared != 1 || node->voiceReach || node->tick == tickConstant) return node;
+    node->voiceReach = 1;
+    changeEvaluationOrder();
+    for (int32_t k = 0; k < node->inputCount; ++k) markVoiceReach(node->inputs[k]);
+    return node;
+}
+
 void unlinkLive(UnitNode* node) {
     SynthGraph& graph = synthGraph();
     if (node->livePrev)
@@ -116,7 +127,8 @@ UnitNode* buildNode(int32_t index, int32_t mode) {
     SynthGraph& graph = synthGraph();
     if (index < 0 || index >= kNodeIndexLimit || !graph.nodeTable) return nullptr;
     bool lookUp = true;
-    if (mode == kBuildVoice) {
+    const bool forVoice = mode == kBuildVoice;
+    if (forVoice) {
         if (index >= kFirstConstantIndex || graph.buildStamps[index] == graph.voiceStartCounter) {
             mode = kBuildShared; // constants, and nodes already built in this voice build
         } else {
@@ -125,7 +137,8 @@ UnitNode* buildNode(int32_t index, int32_t mode) {
         }
     }
     for (;;) {
-        if (lookUp && graph.nodeTable[index]) return graph.nodeTable[index];
+        if (lookUp && graph.nodeTable[index])
+            return forVoice ? markVoiceReach(graph.nodeTable[index]) : graph.nodeTable[index];
         // Constants exist from preparation on; any other word up there is no record.
         if (index >= kFirstConstantIndex) return nullptr;
         uint16_t header = graph.patch[index];
@@ -138,7 +151,7 @@ UnitNode* buildNode(int32_t index, int32_t mode) {
             for (int32_t k = 0; k < node->inputCount; ++k)
                 node->inputs[k] = buildNode(graph.patch[index + 1 + k], mode);
             node->params = &graph.patch[index + 1 + inputCount];
-            return node;
+            return forVoice ? markVoiceReach(node) : node;
         }
         // A per-voice node cannot be bound from the shared graph; a shared node reached from a
         // voice is looked up, or built once, as a shared node.

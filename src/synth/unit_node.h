@@ -47,6 +47,9 @@ struct alignas(16) UnitNode {
     // The marks a plan build (evaluation_plan.h) leaves on the nodes it has met.
     uint32_t planVisit; // build serial once the node's stamped part is placed
     uint32_t planGuard; // build serial while its guard is open (ChannelOutput, RandomValue)
+    // 1 on a shared node once a voice has been built that can reach it: a voice may then
+    // evaluate it before the master does in a sample, so the master's plan checks its stamp.
+    int32_t voiceReach;
 };
 static_assert(sizeof(void*) != 8 || offsetof(UnitNode, inputs) + 4 * sizeof(UnitNode*) == 64,
               "the fields every evaluation reads share the node's first cache line");

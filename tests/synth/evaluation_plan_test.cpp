@@ -60,12 +60,13 @@ Rendered renderPlanned(const std::vector<uint8_t>& song, const uint16_t* patch, 
 // shared noise and is 0 in the voice's first sample, so that it is fixed in the second (which
 // changes what is evaluated); its routing also pulls the shared noise, silently; it falls asleep
 // after its notes and is woken again. Channel 1: voices reading their velocity and the shared noise, mixed
-// with a loop through the channel's own output. The master adds the shared noise once more.
+// with a loop through the channel's own output, and a shared product of a second shared noise,
+// which the voices alone reach through the product. The master adds both noises once more.
 PatchBuilder tangledPatch() {
     PatchBuilder patch;
     std::string zero = patch.constant(0.0f), one = patch.constant(1.0f), quarter = patch.constant(0.25f);
     std::string half = patch.constant(0.5f), short_ = patch.constant(0.05f);
-    patch.node("master", UnitType::Add, {"mix", "wobble"});
+    patch.node("master", UnitType::Add, {"mix", "noises"});
     for (int32_t c = 0; c < kChannelCount; ++c)
         patch.node("out" + std::to_string(c), UnitType::ChannelOutput,
                    {"route" + std::to_string(c), quarter});
@@ -75,8 +76,11 @@ PatchBuilder tangledPatch() {
     std::vector<std::string> outputs;
     for (int32_t c = 0; c < kChannelCount; ++c) outputs.push_back("out" + std::to_string(c));
     patch.node("mix", UnitType::Sum, outputs);
+    patch.node("noises", UnitType::Add, {"wobble", "fizz"});
     patch.node("wobble", UnitType::Noise, {zero, quarter});
     patch.node("hush", UnitType::Multiply, {"wobble", zero}); // pulls the shared noise, silently
+    patch.node("fizz", UnitType::Noise, {zero, short_});
+    patch.node("tint", UnitType::Multiply, {"fizz", half});
     for (std::string pool : {"A", "B"}) {
         std::string p = "pool" + pool, v = pool + ".";
         patch.node(p, UnitType::VoicePool, {v + "voice", zero, zero, zero},
@@ -90,7 +94,8 @@ PatchBuilder tangledPatch() {
     patch.voiceNode("A.range", UnitType::Multiply, {"A.opened", "wobble"}); // 0 in the first sample
     patch.voiceNode("A.opened", UnitType::Add, {"A.trigger", one});
     patch.voiceNode("A.trigger", UnitType::VoiceTrigger, {patch.constant(-1.0f)});
-    patch.voiceNode("B.signal", UnitType::Multiply, {"B.velocity", "wobble"});
+    patch.voiceNode("B.signal", UnitType::Sum, {"B.shaded", "tint"});
+    patch.voiceNode("B.shaded", UnitType::Multiply, {"B.velocity", "wobble"});
     patch.voiceNode("B.velocity", UnitType::VoiceVelocity, {one});
     return patch;
 }
