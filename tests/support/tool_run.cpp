@@ -50,6 +50,11 @@ std::vector<std::string> ScratchFolder::names() const {
     return found;
 }
 
+std::string withFolder(std::string text, const std::string& folder) {
+    for (size_t at; (at = text.find("$D")) != std::string::npos;) text.replace(at, 2, folder);
+    return text;
+}
+
 bool writeTextFile(const std::string& path, const std::string& bytes) {
     std::ofstream file(path, std::ios::binary);
     file.write(bytes.data(), std::streamsize(bytes.size()));

@@ -32,6 +32,8 @@ struct ScratchFolder {
     std::vector<std::string> names() const;
 };
 
+// `text` with every "$D" in it replaced by `folder`.
+std::string withFolder(std::string text, const std::string& folder);
 // Writes `bytes` as the whole file at `path`; false when it cannot.
 bool writeTextFile(const std::string& path, const std::string& bytes);
 // The whole file at `path`, or "" when it cannot be read.

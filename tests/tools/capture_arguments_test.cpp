@@ -21,11 +21,6 @@ struct Row {
     std::string message; // $D: the scratch folder
 };
 
-std::string expand(std::string text, const std::string& folder) {
-    for (size_t at; (at = text.find("$D")) != std::string::npos;) text.replace(at, 2, folder);
-    return text;
-}
-
 // A folder holding the inputs and outputs the rows name.
 struct Stage {
     ScratchFolder folder;
@@ -51,10 +46,10 @@ struct Stage {
 
 void expectRows(const Stage& stage, const std::vector<Row>& rows) {
     for (const Row& row : rows) {
-        const std::string arguments = expand(row.arguments, stage.folder.path);
+        const std::string arguments = withFolder(row.arguments, stage.folder.path);
         const ToolRun run = runCapture(arguments);
         EXPECT_EQ(run.exitCode, row.exitCode) << arguments << "\n" << run.output;
-        EXPECT_NE(run.output.find(expand(row.message, stage.folder.path)), std::string::npos)
+        EXPECT_NE(run.output.find(withFolder(row.message, stage.folder.path)), std::string::npos)
             << arguments << "\n"
             << run.output;
     }
@@ -189,7 +184,7 @@ TEST(CaptureArguments, HelpListsTheOptionsFromTheTable) {
         {"--help",
          "  wav [--frames N] [--song S.toml] [--patch P.toml] [--channels LIST] [--quiet] OUT.wav\n"},
         {"--help", "  video --size WxH --fps N [--from T] [--to T] [--crf Q] [--tracks T.rocket] [--quiet] "
-         "OUT.mp4|OUT.mkv\n"},
+                   "OUT.mp4|OUT.mkv\n"},
         {"frame --help",
          "usage: quorlax-capture frame --tick T --size WxH [--fps F] [--frames N] [--tracks T.rocket] "
          "[--quiet] OUT.png\n"},
