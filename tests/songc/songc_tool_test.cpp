@@ -16,12 +16,7 @@ namespace {
 const std::string kMusic = QUORLAX_SOURCE_DIR "/src/music/";
 const std::string kSources = "--patch " + kMusic + "patch.toml --song " + kMusic + "song.toml ";
 
-std::string expand(std::string text, const std::string& folder) {
-    for (size_t at; (at = text.find("$D")) != std::string::npos;) text.replace(at, 2, folder);
-    return text;
-}
-
-TEST(SongcTool, RefusedArgumentsAndInputsLeaveEveryFileAsItWas) {
+TEST(SongcTool, EveryArgumentListGetsItsExitCodeAndLeavesTheFilesAsTheyWere) {
     ScratchFolder folder;
     const std::string d = folder.path;
     ASSERT_TRUE(writeTextFile(d + "/out.bin", "kept"));
@@ -41,6 +36,8 @@ TEST(SongcTool, RefusedArgumentsAndInputsLeaveEveryFileAsItWas) {
         int exitCode;
         std::string message;
     } rows[] = {
+        {kSources + "--stats", 0, "channel 0: "},
+        {"", 2, "usage: songc [--patch P.toml] [--song S.toml] [options]"},
         {"--patch", 2, "songc: missing value after '--patch'"},
         {"--song a.toml --song b.toml", 2, "songc: '--song' given twice"},
         {"--loud", 2, "songc: unknown argument '--loud'"},
@@ -60,15 +57,17 @@ TEST(SongcTool, RefusedArgumentsAndInputsLeaveEveryFileAsItWas) {
         {"--song $D/missing.toml", 2, "$D/missing.toml: cannot be read: no such file"},
         // Inputs that are read but refused: exit 1 with the place, and no output.
         {"--song $D/bad.toml --song-out $D/out.bin", 1, "$D/bad.toml:1: "},
+        // A patch given as the song: its first table is one a song cannot hold.
+        {"--song " + kMusic + "patch.toml", 1, "unknown key 'instruments' in a song"},
         {"--import-midi $D/bad.toml -o $D/x.toml", 1, "$D/bad.toml: not a Standard MIDI File"},
         {"--dump $D/bad.toml", 1, "$D/bad.toml: "},
     };
     for (const auto& row : rows) {
-        const std::string arguments = expand(row.arguments, d);
+        const std::string arguments = withFolder(row.arguments, d);
         const ToolRun run = runTool("songc", arguments);
         EXPECT_EQ(run.exitCode, row.exitCode) << arguments << "\n" << run.output;
-        EXPECT_NE(run.output.find(expand(row.message, d)), std::string::npos) << arguments << "\n"
-                                                                              << run.output;
+        EXPECT_NE(run.output.find(withFolder(row.message, d)), std::string::npos) << arguments << "\n"
+                                                                                  << run.output;
     }
     // A write that fails part way (the size limit stands in for a full disk).
     const ToolRun full = runCommand("trap '' XFSZ; ulimit -f 16; " + toolPath("songc") + " " + kSources +
