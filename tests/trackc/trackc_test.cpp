@@ -8,12 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 using namespace std::string_literals;
 
@@ -29,9 +25,11 @@ constexpr uint64_t kChoreographySum = 0x557e85e340959ce6ull;
 struct Sum {
     uint64_t value = 0xcbf29ce484222325ull;
     void add(const void* data, size_t size) {
-        for (size_t i = 0; i < size; ++i) value = (value ^ static_cast<const uint8_t*>(data)[i]) * 0x100000001b3ull;
+        for (size_t i = 0; i < size; ++i)
+            value = (value ^ static_cast<const uint8_t*>(data)[i]) * 0x100000001b3ull;
     }
-    void addTrack(const char* name, int32_t count, const int32_t* times, const float* values, const int8_t* modes) {
+    void addTrack(const char* name, int32_t count, const int32_t* times, const float* values,
+                  const int8_t* modes) {
         add(name, std::strlen(name) + 1);
         add(&count, sizeof count);
         add(times, sizeof *times * static_cast<size_t>(count));
@@ -39,13 +37,6 @@ struct Sum {
         add(modes, sizeof *modes * static_cast<size_t>(count));
     }
 };
-
-std::string fileText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 const TrackKeys* findKeys(const TrackDocument& document, const char* name) {
     for (const TrackKeys& track : document.tracks)
@@ -80,13 +71,13 @@ TEST(TrackSource, CommittedFileCompilesToTheChoreographysArrays) {
     EXPECT_EQ(builtIn.value, kChoreographySum);
     EXPECT_EQ(keys, 567);
     // The file is written in the show's order and the writer's own form: it prints back unchanged.
-    EXPECT_EQ(writeTrackDocument(document), fileText(kShowSource));
+    EXPECT_EQ(writeTrackDocument(document), readTextFile(kShowSource));
 }
 
 TEST(TrackSource, DumpPrintsTheCommittedFile) {
     const ToolRun run = runTool("trackc", "--dump");
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output, fileText(kShowSource));
+    EXPECT_EQ(run.output, readTextFile(kShowSource));
 }
 
 TEST(TrackSource, BothEditorsDialectsReadToTheSameTracks) {
@@ -156,54 +147,60 @@ TEST(TrackSource, RefusesWithFileAndLine) {
     auto track = [](const std::string& name, const std::string& keys) {
         return "<track name=\"" + name + "\">\n" + keys + "</track>\n";
     };
+    const std::string tracks =
+        "(the show's tracks: mbrotate, mbzoom, scratch, fadetime, fadecolor, scenetime, "
+        "invert, radialblur, cameraposz, sectiontime, textsection, morphingtime1, "
+        "morphingtime2, shape, scene)";
     struct Case {
         std::string text;
         std::string error;
-    } cases[] = {
-        {"<sync>\n<tracks>\n<track name=\"a\">\n</sync>\n", "t.rocket:3: the XML does not parse (XML_ERROR_MISMATCHED_ELEMENT)"},
+    };
+    std::vector<Case> cases = {
+        {"<sync>\n<tracks>\n<track name=\"a\">\n</sync>\n",
+         "t.rocket:3: the XML does not parse (XML_ERROR_MISMATCHED_ELEMENT)"},
         {"", "t.rocket:1: the XML does not parse (XML_ERROR_EMPTY_DOCUMENT)"},
         {"<sync>\n<tracks>\n\0</tracks></sync>"s, "t.rocket:3: a NUL byte (a track file is text)"},
-        {"<?xml version=\"1.0\"?>\n<project/>\n", "t.rocket:2: the root element is <project>, not a sync editor's <sync> or <rootElement>"},
+        {"<?xml version=\"1.0\"?>\n<project/>\n",
+         "t.rocket:2: the root element is <project>, not a sync editor's <sync> or <rootElement>"},
         {"<sync rows=\"10\">\n</sync>\n", "t.rocket:1: no <tracks> element"},
-        {qt(track("fadetme", key("0", "1", "0"))),
-         "t.rocket:3: unknown track 'fadetme' (the show's tracks: mbrotate, mbzoom, scratch, fadetime, fadecolor, "
-         "scenetime, invert, radialblur, cameraposz, sectiontime, textsection, morphingtime1, morphingtime2, shape, "
-         "scene)"},
-        {qt(track("Scene", "")), "t.rocket:3: unknown track 'Scene' (the show's tracks: mbrotate, mbzoom, scratch, "
-                                 "fadetime, fadecolor, scenetime, invert, radialblur, cameraposz, sectiontime, "
-                                 "textsection, morphingtime1, morphingtime2, shape, scene)"},
+        {qt(track("fadetme", key("0", "1", "0"))), "t.rocket:3: unknown track 'fadetme' " + tracks},
+        {qt(track("Scene", "")), "t.rocket:3: unknown track 'Scene' " + tracks},
         {qt("<track>\n</track>\n"), "t.rocket:3: a <track> without a name"},
-        {qt(track("invert", "") + track("invert", "")), "t.rocket:5: track 'invert' is given twice (first at line 3)"},
+        {qt(track("invert", "") + track("invert", "")),
+         "t.rocket:5: track 'invert' is given twice (first at line 3)"},
         {qt(track("invert", key("10", "1", "0") + key("10", "2", "0"))),
          "t.rocket:5: row 10 has a key already in track 'invert'"},
         {qt(track("invert", key("10", "1", "0") + key("20", "1", "0") + key("15", "2", "0"))),
          "t.rocket:6: row 15 comes after row 20 in track 'invert' (rows must increase)"},
-        {qt(track("invert", key("-1", "1", "0"))), "t.rocket:4: row -1 is outside 0 to 2147483647"},
-        {qt(track("invert", key("2147483648", "1", "0"))), "t.rocket:4: row 2147483648 is outside 0 to 2147483647"},
-        {qt(track("invert", key("99999999999999999999999", "1", "0"))),
-         "t.rocket:4: row 99999999999999999999999 is outside 0 to 2147483647"},
-        {qt(track("invert", key("1.5", "1", "0"))), "t.rocket:4: row '1.5' is not a whole number"},
-        {qt(track("invert", key(" 1", "1", "0"))), "t.rocket:4: row ' 1' is not a whole number"},
-        {qt(track("invert", key("1", "1", "4"))),
-         "t.rocket:4: interpolation '4' is not 0 (step), 1 (linear), 2 (smooth) or 3 (ramp)"},
-        {qt(track("invert", key("1", "1", "-1"))),
-         "t.rocket:4: interpolation '-1' is not 0 (step), 1 (linear), 2 (smooth) or 3 (ramp)"},
-        {qt(track("invert", key("1", "nan", "0"))), "t.rocket:4: value 'nan' is not a finite float32"},
-        {qt(track("invert", key("1", "inf", "0"))), "t.rocket:4: value 'inf' is not a finite float32"},
-        {qt(track("invert", key("1", "3.5e38", "0"))), "t.rocket:4: value '3.5e38' is not a finite float32"},
-        {qt(track("invert", key("1", "1,5", "0"))), "t.rocket:4: value '1,5' is not a finite float32"},
-        {qt(track("invert", key("1", "", "0"))), "t.rocket:4: value '' is not a finite float32"},
-        {qt(track("invert", "<key row=\"1\" interpolation=\"0\"/>\n")), "t.rocket:4: a <key> without a value"},
-        {qt(track("invert", "<key value=\"1\" interpolation=\"0\"/>\n")), "t.rocket:4: a <key> without a row"},
-        {qt(track("invert", "<key row=\"1\" value=\"1\"/>\n")), "t.rocket:4: a <key> without an interpolation"},
+        {qt(track("invert", "<key row=\"1\" interpolation=\"0\"/>\n")),
+         "t.rocket:4: a <key> without a value"},
+        {qt(track("invert", "<key value=\"1\" interpolation=\"0\"/>\n")),
+         "t.rocket:4: a <key> without a row"},
+        {qt(track("invert", "<key row=\"1\" value=\"1\"/>\n")),
+         "t.rocket:4: a <key> without an interpolation"},
         {"<rootElement>\n<tracks rows=\"100\" rowsPerBeat=\"4\">\n</tracks>\n</rootElement>\n",
          "t.rocket:2: rowsPerBeat is '4', but the show has 8 rows a beat"},
         {"<rootElement>\n<tracks rowsPerBeat=\"8\" beatsPerMin=\"120\">\n</tracks>\n</rootElement>\n",
          "t.rocket:2: beatsPerMin is '120', but the show has 125 beats a minute"},
-        {"<sync rows=\"0\">\n<tracks/>\n</sync>\n", "t.rocket:1: rows '0' is not a count from 1 to 2147483647"},
+        {"<sync rows=\"0\">\n<tracks/>\n</sync>\n",
+         "t.rocket:1: rows '0' is not a count from 1 to 2147483647"},
         {"<sync>\n<tracks/>\n<bookmarks>\n<bookmark row=\"x\"/>\n</bookmarks>\n</sync>\n",
          "t.rocket:4: row 'x' is not a whole number"},
     };
+    // One key's attribute at a time, each refused on the key's line.
+    for (const char* row : {"-1", "2147483648", "99999999999999999999999"})
+        cases.push_back({qt(track("invert", key(row, "1", "0"))),
+                         "t.rocket:4: row "s + row + " is outside 0 to 2147483647"});
+    for (const char* row : {"1.5", " 1"})
+        cases.push_back({qt(track("invert", key(row, "1", "0"))),
+                         "t.rocket:4: row '"s + row + "' is not a whole number"});
+    for (const char* mode : {"4", "-1"})
+        cases.push_back({qt(track("invert", key("1", "1", mode))),
+                         "t.rocket:4: interpolation '"s + mode +
+                             "' is not 0 (step), 1 (linear), 2 (smooth) or 3 (ramp)"});
+    for (const char* value : {"nan", "inf", "3.5e38", "1,5", ""})
+        cases.push_back({qt(track("invert", key("1", value, "0"))),
+                         "t.rocket:4: value '"s + value + "' is not a finite float32"});
     for (const Case& c : cases) {
         TrackDocument document;
         std::string error;
@@ -215,15 +212,15 @@ TEST(TrackSource, RefusesWithFileAndLine) {
 TEST(TrackSource, BuildNeedsEveryTrackOfTheShow) {
     TrackDocument document;
     std::string error;
-    ASSERT_TRUE(read("<sync>\n\n<tracks>\n<track name=\"scene\"/>\n</tracks>\n</sync>\n", &document, &error)) << error;
+    ASSERT_TRUE(read("<sync>\n\n<tracks>\n<track name=\"scene\"/>\n</tracks>\n</sync>\n", &document, &error))
+        << error;
     EXPECT_FALSE(checkAllShowTracks(document, "t.rocket", &error));
     EXPECT_EQ(error, "t.rocket:3: track 'mbrotate' is missing (the show needs all fifteen)");
 }
 
 TEST(TrackSource, ValuesReadBackAsTheSameFloat) {
-    const float values[] = {0.1f,     -0.0f,    1e-4f,           8.05f,           0.9995f,  16777217.0f,
-                            3.4e38f,  1e-38f,   1.4e-45f,        123456.7f,       -2.5e-7f, 1e10f,
-                            0.33333334f, 100000000.0f};
+    const float values[] = {0.1f,   -0.0f,    1e-4f,     8.05f,    0.9995f, 16777217.0f, 3.4e38f,
+                            1e-38f, 1.4e-45f, 123456.7f, -2.5e-7f, 1e10f,   0.33333334f, 100000000.0f};
     TrackDocument document;
     TrackKeys& track = document.tracks.emplace_back();
     track.name = "mbzoom";
@@ -248,21 +245,21 @@ TEST(TrackSource, ValuesReadBackAsTheSameFloat) {
     EXPECT_EQ(trackValueText(-0.0f), "-0");
     EXPECT_EQ(trackValueText(3.4e38f), "3.4e+38");
     // A value below the smallest float reads as the nearest one rather than failing.
-    ASSERT_TRUE(read("<sync><tracks><track name=\"invert\"><key row=\"0\" value=\"1e-60\" interpolation=\"0\"/>"
-                     "</track></tracks></sync>",
-                     &back, &error))
+    ASSERT_TRUE(
+        read("<sync><tracks><track name=\"invert\"><key row=\"0\" value=\"1e-60\" interpolation=\"0\"/>"
+             "</track></tracks></sync>",
+             &back, &error))
         << error;
     EXPECT_EQ(back.tracks[0].values[0], 0.0f);
 }
 
 TEST(TrackSource, CommandExitCodes) {
-    char folder[] = "/tmp/trackc-test-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::string dir = folder;
-    {
-        std::ofstream(dir + "/part.rocket") << "<sync>\n<tracks>\n<track name=\"invert\"/>\n</tracks>\n</sync>\n";
-        std::ofstream(dir + "/bad.rocket") << "<sync>\n<tracks>\n<track name=\"nope\"/>\n</tracks>\n</sync>\n";
-    }
+    ScratchFolder folder;
+    const std::string dir = folder.path;
+    ASSERT_TRUE(writeTextFile(dir + "/part.rocket",
+                              "<sync>\n<tracks>\n<track name=\"invert\"/>\n</tracks>\n</sync>\n"));
+    ASSERT_TRUE(
+        writeTextFile(dir + "/bad.rocket", "<sync>\n<tracks>\n<track name=\"nope\"/>\n</tracks>\n</sync>\n"));
     struct Case {
         std::string arguments;
         int exitCode;
@@ -270,7 +267,8 @@ TEST(TrackSource, CommandExitCodes) {
     } cases[] = {
         {dir + "/part.rocket", 0, ""},
         {dir + "/part.rocket -o " + dir + "/out.rocket", 0, ""},
-        {dir + "/part.rocket --cpp " + dir + "/out.cpp", 1, dir + "/part.rocket:2: track 'mbrotate' is missing"},
+        {dir + "/part.rocket --cpp " + dir + "/out.cpp", 1,
+         dir + "/part.rocket:2: track 'mbrotate' is missing"},
         {dir + "/bad.rocket", 1, dir + "/bad.rocket:3: unknown track 'nope'"},
         {dir + "/missing.rocket", 1, dir + "/missing.rocket: no such file"},
         {dir, 1, dir + ": it is a folder"},
@@ -287,10 +285,9 @@ TEST(TrackSource, CommandExitCodes) {
         EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.output;
         EXPECT_EQ(run.output.substr(0, c.output.size()), c.output) << c.arguments;
     }
-    EXPECT_EQ(fileText(dir + "/out.rocket"),
+    EXPECT_EQ(readTextFile(dir + "/out.rocket"),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<sync>\n\t<tracks>\n\t\t<track name=\"invert\">\n"
               "\t\t</track>\n\t</tracks>\n</sync>\n");
-    EXPECT_TRUE(fileText(dir + "/out.cpp").empty()); // refused before anything was written
-    for (const char* name : {"part.rocket", "bad.rocket", "out.rocket"}) unlink((dir + "/" + name).c_str());
-    EXPECT_EQ(rmdir(folder), 0);
+    // The refused --cpp wrote nothing.
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"bad.rocket", "out.rocket", "part.rocket"}));
 }
