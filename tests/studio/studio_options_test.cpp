@@ -62,39 +62,35 @@ TEST(StudioOptions, HelpWinsOverEverything) {
     EXPECT_EQ(parse({"-h"}, &options, &error), StudioHelp);
 }
 
+void expectRefused(std::vector<const char*> arguments, const std::string& message) {
+    StudioOptions options;
+    std::string error;
+    EXPECT_EQ(parse(arguments, &options, &error), StudioBadArguments) << message;
+    EXPECT_EQ(error, message);
+}
+
 TEST(StudioOptions, BadArgumentsSayWhatIsWrong) {
-    struct Case {
-        std::vector<const char*> arguments;
-        const char* message;
+    expectRefused({"--fast"}, "unknown argument '--fast' (--help lists them)");
+    expectRefused({"--tick"}, "--tick needs a value");
+    expectRefused({"--sync"}, "--sync needs a value");
+    expectRefused({"--sources", "/nonexistent/quorlax-tree"},
+                  "--sources: '/nonexistent/quorlax-tree' is not a folder");
+    // Each value an option refuses is named in the option's one line.
+    const struct {
+        const char* option;
+        const char* needs;
+        std::vector<const char*> values;
+    } refusals[] = {
+        {"--tick", "a time of 0 or more in clock ticks", {"-1", "12x", "nan"}},
+        {"--scale", "a number above 0 and at most 1", {"0", "1.01"}},
+        {"--size", "WxH with each side 16 to 16384", {"640", "8x8", "640x360x2", "x360"}},
+        {"--loop", "FROM:TO in clock ticks with 0 <= FROM < TO", {"700:600", "600", ":600"}},
+        {"--sync", "[HOST:]PORT with a port of 1 to 65535", {"70000", "editor.local:"}},
     };
-    const Case cases[] = {
-        {{"--fast"}, "unknown argument '--fast' (--help lists them)"},
-        {{"--tick"}, "--tick needs a value"},
-        {{"--tick", "-1"}, "--tick needs a time of 0 or more in clock ticks, not '-1'"},
-        {{"--tick", "12x"}, "--tick needs a time of 0 or more in clock ticks, not '12x'"},
-        {{"--tick", "nan"}, "--tick needs a time of 0 or more in clock ticks, not 'nan'"},
-        {{"--scale", "0"}, "--scale needs a number above 0 and at most 1, not '0'"},
-        {{"--scale", "1.01"}, "--scale needs a number above 0 and at most 1, not '1.01'"},
-        {{"--size", "640"}, "--size needs WxH with each side 16 to 16384, not '640'"},
-        {{"--size", "8x8"}, "--size needs WxH with each side 16 to 16384, not '8x8'"},
-        {{"--size", "640x360x2"}, "--size needs WxH with each side 16 to 16384, not '640x360x2'"},
-        {{"--size", "x360"}, "--size needs WxH with each side 16 to 16384, not 'x360'"},
-        {{"--loop", "700:600"}, "--loop needs FROM:TO in clock ticks with 0 <= FROM < TO, not '700:600'"},
-        {{"--loop", "600"}, "--loop needs FROM:TO in clock ticks with 0 <= FROM < TO, not '600'"},
-        {{"--loop", ":600"}, "--loop needs FROM:TO in clock ticks with 0 <= FROM < TO, not ':600'"},
-        {{"--sources", "/nonexistent/quorlax-tree"},
-         "--sources: '/nonexistent/quorlax-tree' is not a folder"},
-        {{"--sync"}, "--sync needs a value"},
-        {{"--sync", "70000"}, "--sync needs [HOST:]PORT with a port of 1 to 65535, not '70000'"},
-        {{"--sync", "editor.local:"},
-         "--sync needs [HOST:]PORT with a port of 1 to 65535, not 'editor.local:'"},
-    };
-    for (const Case& c : cases) {
-        StudioOptions options;
-        std::string error;
-        EXPECT_EQ(parse(c.arguments, &options, &error), StudioBadArguments) << c.message;
-        EXPECT_EQ(error, c.message);
-    }
+    for (const auto& r : refusals)
+        for (const char* value : r.values)
+            expectRefused({r.option, value},
+                          std::string(r.option) + " needs " + r.needs + ", not '" + value + "'");
 }
 
 } // namespace
