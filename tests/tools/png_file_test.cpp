@@ -1,25 +1,18 @@
 #include "base/memory.h"
 #include "shared/png_file.h"
+#include "support/tool_run.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
-
-namespace {
-
-std::string scratchPath(const char* name) {
-    return std::string(::testing::TempDir()) + name;
-}
-
-} // namespace
 
 TEST(PngFile, RowsComeBackInFileOrder) {
     // 3 x 2, every byte distinct; the alpha channel must survive too.
     std::vector<uint8_t> rgba(3 * 2 * 4);
     for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<uint8_t>(i * 10 + 1);
-    const std::string path = scratchPath("quorlax_png_test.png");
+    ScratchFolder folder;
+    const std::string path = folder / "rows.png";
     for (int32_t bottomUp : {0, 1}) {
         ASSERT_EQ(writePngFile(path.c_str(), rgba.data(), 3, 2, bottomUp), 1);
         int32_t width = 0, height = 0;
@@ -36,19 +29,15 @@ TEST(PngFile, RowsComeBackInFileOrder) {
         }
         memFree(read);
     }
-    std::remove(path.c_str());
 }
 
 TEST(PngFile, BadPathsAndFilesAreRefused) {
     const uint8_t pixel[4] = {1, 2, 3, 4};
     EXPECT_EQ(writePngFile("/nonexistent-folder/x.png", pixel, 1, 1, 0), 0);
-    EXPECT_EQ(writePngFile(scratchPath("empty.png").c_str(), pixel, 0, 1, 0), 0);
-    const std::string path = scratchPath("quorlax_not_a_png.png");
-    FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    std::fputs("not a picture", file);
-    std::fclose(file);
-    EXPECT_EQ(readPngFile(path.c_str(), nullptr, nullptr), nullptr);
+    ScratchFolder folder;
+    EXPECT_EQ(writePngFile((folder / "empty.png").c_str(), pixel, 0, 1, 0), 0);
+    EXPECT_EQ(folder.names(), std::vector<std::string>{}) << "a refused picture left a file";
+    ASSERT_TRUE(writeTextFile(folder / "not_a.png", "not a picture"));
+    EXPECT_EQ(readPngFile((folder / "not_a.png").c_str(), nullptr, nullptr), nullptr);
     EXPECT_EQ(readPngFile("/nonexistent-folder/x.png", nullptr, nullptr), nullptr);
-    std::remove(path.c_str());
 }

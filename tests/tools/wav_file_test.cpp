@@ -1,5 +1,6 @@
 // WAV files: the header fields of the float format, the round trip, and files refused.
 #include "shared/wav_file.h"
+#include "support/tool_run.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +12,6 @@
 
 namespace {
 
-std::string tempPath(const char* name) {
-    return ::testing::TempDir() + name;
-}
-
 TEST(WavFileTest, WritesTheFloatStereoHeaderAndExactlyTheFramesAsked) {
     // Three frames in a buffer of four: the fourth must not be written.
     const float frames[8] = {0.5f,
@@ -25,7 +22,8 @@ TEST(WavFileTest, WritesTheFloatStereoHeaderAndExactlyTheFramesAsked) {
                              std::bit_cast<float>(0x7FC01234u),
                              9.0f,
                              9.0f};
-    const std::string path = tempPath("three_frames.wav");
+    ScratchFolder folder;
+    const std::string path = folder / "three_frames.wav";
     ASSERT_TRUE(writeWavFile(path.c_str(), frames, 3));
 
     WavFile wav;
@@ -58,17 +56,15 @@ TEST(WavFileTest, WritesTheFloatStereoHeaderAndExactlyTheFramesAsked) {
 
 TEST(WavFileTest, RejectsFilesThatAreNotWholeFloatWaves) {
     const float frames[4] = {1.0f, 2.0f, 3.0f, 4.0f};
-    const std::string path = tempPath("cut.wav");
+    ScratchFolder folder;
+    const std::string path = folder / "cut.wav";
     ASSERT_TRUE(writeWavFile(path.c_str(), frames, 2));
     // Cut the last sample off: the sizes in the header no longer fit.
     ASSERT_EQ(truncate(path.c_str(), kWavHeaderBytes + 12), 0);
     WavFile wav;
     EXPECT_NE(readWavFile(path.c_str(), &wav), "");
 
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    std::fputs("RIFX not a wave", file);
-    std::fclose(file);
+    ASSERT_TRUE(writeTextFile(path, "RIFX not a wave"));
     EXPECT_EQ(readWavFile(path.c_str(), &wav), "not a RIFF WAVE file");
 }
 
