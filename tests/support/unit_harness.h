@@ -6,7 +6,13 @@
 #include "synth/unit.h"
 
 #include <deque>
+#include <utility>
 #include <vector>
+
+// Both lanes of a value, to compare with a pair in one expectation.
+inline std::pair<double, double> lanes(Stereo value) {
+    return {leftOf(value), rightOf(value)};
+}
 
 struct UnitHarness {
     UnitHarness();
