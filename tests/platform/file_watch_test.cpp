@@ -1,10 +1,9 @@
 // The file watch on a temporary folder: what an editor's saves look like to it.
 #include "platform/file_watch.h"
+#include "support/tool_run.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,19 +19,9 @@ void record(void* context, int32_t folder, const char* name) {
     static_cast<Seen*>(context)->changes.push_back({folder, name});
 }
 
-void write(const std::string& path, const char* text) {
-    FILE* file = std::fopen(path.c_str(), "w");
-    ASSERT_NE(file, nullptr);
-    std::fputs(text, file);
-    std::fclose(file);
-}
-
 class FileWatchTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/quorlax-watch.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
         const std::string a = root + "/a", b = root + "/b", missing = root + "/missing";
         ASSERT_EQ(mkdir(a.c_str(), 0700), 0);
         ASSERT_EQ(mkdir(b.c_str(), 0700), 0);
@@ -40,10 +29,7 @@ class FileWatchTest : public ::testing::Test {
         watch = fileWatchServices()->openFileWatch(folders, 3);
         ASSERT_NE(watch, nullptr);
     }
-    void TearDown() override {
-        fileWatchServices()->closeFileWatch(watch);
-        std::system(("rm -rf " + root).c_str());
-    }
+    void TearDown() override { fileWatchServices()->closeFileWatch(watch); }
     // The changes noticed so far, without waiting.
     std::vector<std::pair<int32_t, std::string>> poll() {
         Seen seen;
@@ -51,20 +37,21 @@ class FileWatchTest : public ::testing::Test {
         EXPECT_EQ(size_t(count), seen.changes.size());
         return seen.changes;
     }
-    std::string root;
+    ScratchFolder folder;
+    const std::string root = folder.path;
     FileWatch* watch = nullptr;
 };
 
 TEST_F(FileWatchTest, SeesWritesRenamesAndDeletionsInEachFolder) {
     EXPECT_TRUE(poll().empty());
-    write(root + "/a/scene1.glsl", "one");
+    ASSERT_TRUE(writeTextFile(root + "/a/scene1.glsl", "one"));
     // Created, then closed after writing: both name the file in folder 0.
     for (const auto& [folder, name] : poll()) {
         EXPECT_EQ(folder, 0);
         EXPECT_EQ(name, "scene1.glsl");
     }
     // The editor's way: a new file renamed over the old one, in folder 2 (the missing one counts).
-    write(root + "/b/.song.toml.swp", "two");
+    ASSERT_TRUE(writeTextFile(root + "/b/.song.toml.swp", "two"));
     poll();
     ASSERT_EQ(rename((root + "/b/.song.toml.swp").c_str(), (root + "/b/song.toml").c_str()), 0);
     bool arrived = false;

@@ -2,6 +2,7 @@
 // is waited on, and an unusable place hands the search on to the next one.
 #include "base/memory.h"
 #include "platform/platform.h"
+#include "support/tool_run.h"
 #include "synth/sample_bank.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -27,7 +27,6 @@ class SoundBankSearchTest : public ::testing::Test {
     void SetUp() override {
         for (size_t i = 0; i < std::size(kVariables); ++i)
             if (const char* value = std::getenv(kVariables[i])) saved[i] = value;
-        dir = fs::path(::testing::TempDir()) / ("quorlax_bank_search_" + std::to_string(getpid()));
         fs::create_directories(dir / "data/quorlax");
         setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
         setenv("HOME", dir.c_str(), 1);
@@ -39,13 +38,9 @@ class SoundBankSearchTest : public ::testing::Test {
                 setenv(kVariables[i], saved[i]->c_str(), 1);
             else
                 unsetenv(kVariables[i]);
-        fs::remove_all(dir);
     }
     static void write(const fs::path& path, const std::string& text) {
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(file, nullptr);
-        std::fwrite(text.data(), 1, text.size(), file);
-        std::fclose(file);
+        ASSERT_TRUE(writeTextFile(path, text));
     }
     // The bytes the search returns and where it says it found them.
     std::pair<std::string, std::string> search() {
@@ -56,7 +51,8 @@ class SoundBankSearchTest : public ::testing::Test {
         return {bytes, platformServices()->soundBankSource()};
     }
 
-    fs::path dir;
+    ScratchFolder folder;
+    const fs::path dir = folder.path;
     std::optional<std::string> saved[std::size(kVariables)];
 };
 
