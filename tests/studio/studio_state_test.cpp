@@ -39,13 +39,10 @@ TEST(StudioState, OverlayShowsPositionTimingReloadAndError) {
     state.pictureHeight = 90;
     state.reloadStatus = "shaders error src/shaders/common.inl:43";
     state.lastError = "src/shaders/common.inl:43: error: `missingName' undeclared";
-    const std::vector<std::string> lines = studioOverlayLines(state);
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[0], "tick   636.00  20:4:4  scene 2");
-    EXPECT_EQ(lines[1], "  20.0 ms   50.0 fps  scale 0.25 160x90");
-    EXPECT_EQ(lines[2], "paused");
-    EXPECT_EQ(lines[3], "reload: shaders error src/shaders/common.inl:43");
-    EXPECT_EQ(lines[4], state.lastError);
+    EXPECT_EQ(studioOverlayLines(state),
+              (std::vector<std::string>{"tick   636.00  20:4:4  scene 2",
+                                        "  20.0 ms   50.0 fps  scale 0.25 160x90", "paused",
+                                        "reload: shaders error src/shaders/common.inl:43", state.lastError}));
 
     state.waiting = true;
     state.lastError.clear();

@@ -142,13 +142,11 @@ TEST(Transport, MusicalPositionCountsBarsBeatsAndRowsFromOne) {
 }
 
 TEST(Transport, TimelineColumnsSpanTheShow) {
-    // A strip of 101 columns from x = 10: column 60 is the middle.
-    EXPECT_EQ(timelineTickAt(10, 10, 101, 3600.0f), 0.0f);
-    EXPECT_EQ(timelineTickAt(60, 10, 101, 3600.0f), 1800.0f);
-    EXPECT_EQ(timelineTickAt(110, 10, 101, 3600.0f), 3600.0f);
-    EXPECT_EQ(timelineTickAt(-50, 10, 101, 3600.0f), 0.0f);
-    EXPECT_EQ(timelineTickAt(500, 10, 101, 3600.0f), 3600.0f);
-    EXPECT_EQ(timelineTickAt(5, 10, 1, 3600.0f), 0.0f);
+    // A strip of 101 columns from x = 10: column 60 is the middle; outside it clamps.
+    const std::pair<int32_t, float> columns[] = {
+        {10, 0.0f}, {60, 1800.0f}, {110, 3600.0f}, {-50, 0.0f}, {500, 3600.0f}};
+    for (auto [x, tick] : columns) EXPECT_EQ(timelineTickAt(x, 10, 101, 3600.0f), tick) << x;
+    EXPECT_EQ(timelineTickAt(5, 10, 1, 3600.0f), 0.0f); // a strip of one column
 }
 
 } // namespace
