@@ -10,8 +10,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -27,7 +25,8 @@ std::vector<float> renderBuiltinSong(uint32_t frames) {
 }
 
 TEST(CaptureWavTest, WritesTheWholeSongAsTheSynthesizerRendersIt) {
-    const std::string path = ::testing::TempDir() + "song.wav";
+    ScratchFolder folder;
+    const std::string path = folder / "song.wav";
     const ToolRun run = runCapture("wav " + path);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     // The bank line on stderr and one summary line, no progress bar when stdout is not a terminal.
@@ -54,17 +53,16 @@ TEST(CaptureWavTest, WritesTheWholeSongAsTheSynthesizerRendersIt) {
     }
     // The song plays from its first tick on, so silence would mean the render went wrong.
     EXPECT_GT(sounding, expected.size() / 2);
-    std::remove(path.c_str());
 }
 
 TEST(CaptureWavTest, FramesOptionCutsTheSong) {
-    const std::string path = ::testing::TempDir() + "cut.wav";
+    ScratchFolder folder;
+    const std::string path = folder / "cut.wav";
     const ToolRun run = runCapture("wav --frames 1000 " + path);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     WavFile wav;
     ASSERT_EQ(readWavFile(path.c_str(), &wav), "");
     EXPECT_EQ(wav.dataBytes, 8000u);
-    std::remove(path.c_str());
 }
 
 } // namespace
