@@ -10,10 +10,7 @@ namespace {
 TEST(SongTest, DecodesTheExampleStreamWord) {
     uint8_t area[] = {0x22, 0xE0, 0xFE, 0x00};
     decodeEventArea(area, 4);
-    EXPECT_EQ(area[0], 0x22);
-    EXPECT_EQ(area[1], 0x02);
-    EXPECT_EQ(area[2], 0x00);
-    EXPECT_EQ(area[3], 0x00);
+    EXPECT_EQ(std::vector<uint8_t>(area, area + 4), (std::vector<uint8_t>{0x22, 0x02, 0x00, 0x00}));
     uint32_t word = readStreamWord(area);
     EXPECT_EQ(word, 0x00000222u);
     EXPECT_EQ(streamKind(word), 0);
