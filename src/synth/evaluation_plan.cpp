@@ -59,14 +59,7 @@ constexpr int32_t kFirstPlanRoom = 64;
 
 // Evaluated already in this sample (by an earlier voice or the master): on past its compute.
 void runCheckStamp(const PlanStep* step) {
-    UnitNode* node = step->node;
-    const uint32_t now = gSynthGraph.sampleCounter;
-    if (node->stamp == now) {
-        step += step->skip;
-    } else {
-        node->stamp = now;
-        ++step;
-    }
+    step += beginTick(step->node) ? 1 : step->skip;
     step->run(step);
 }
 

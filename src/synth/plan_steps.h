@@ -13,8 +13,7 @@
 // fails to link.
 #pragma once
 
-#include "synth/graph.h"
-#include "synth/unit_node.h"
+#include "synth/unit.h"
 
 #include <cstdint>
 
@@ -39,11 +38,7 @@ void runComputeStep(const PlanStep* step) {
 template <UnitTick Compute>
 void runStampComputeStep(const PlanStep* step) {
     UnitNode* node = step->node;
-    const uint32_t now = gSynthGraph.sampleCounter;
-    if (node->stamp != now) {
-        node->stamp = now;
-        Compute(node);
-    }
+    if (beginTick(node)) Compute(node);
     ++step;
     step->run(step);
 }
